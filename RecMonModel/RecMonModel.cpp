@@ -1,0 +1,267 @@
+#include "RecMonModel.h"
+
+#include "BufferHealth.h"
+#include "FileReadouts.h"
+#include "LevelMeters.h"
+#include "TimeReadouts.h"
+
+namespace recmon {
+
+TRecMonModel::TRecMonModel(IDisplaySurface& surface, IRecMonPlatform& platform)
+    : Surface_(surface), Platform_(platform), TimeSeparator_(platform.TimeSeparator()) {}
+
+void TRecMonModel::RefreshDisplay() {
+  ReadSnapshot();
+  UpdateMeters();
+  UpdateRecordingCaption();
+  UpdateFileHint();
+  UpdateFileSize();
+  UpdateTimeElapsed();
+  UpdateTimeRecorded();
+  UpdateSecondsDropped();
+  UpdateSecondsBehind();
+  UpdateBufferPercent();
+  UpdateToggleIcons();
+  UpdateDetailPanel();
+  UpdateHealth();
+  CheckSelfClose();
+}
+
+void TRecMonModel::ReadSnapshot() {
+  if (!Channel) {
+    return;
+  }
+  // Whatever goes wrong here (no record, a short read, a bad size) leaves
+  // the state as it was; the next tick simply tries again.
+  try {
+    Channel->Lock();
+    try {
+      const auto view = Channel->View();
+      if (!view.empty()) {
+        const auto snapshot = DecodeStatus(view);
+        Valid = snapshot.has_value();
+        if (snapshot) {
+          TakeSnapshot(*snapshot);
+        }
+      }
+    } catch (...) {
+    }
+    Channel->Unlock();
+  } catch (...) {
+  }
+}
+
+void TRecMonModel::TakeSnapshot(const TRecMonSnapshot& s) {
+  FileName = s.FileName;
+  BytesRecorded = s.BytesRecorded;
+  Recording = s.Recording;
+  StartTime = s.StartTime;
+  LastUpdateTime = s.LastUpdateTime;
+  BufferSize = s.BufferSize;
+  BufferFree = s.BufferFree;
+  BytesDropped = s.BytesDropped;
+  BytesDropped1 = s.BytesDropped1;
+  BytesDropped2 = s.BytesDropped2;
+  MyLevelBias = s.MyLevelBias;
+  TheirLevelBias = s.TheirLevelBias;
+  MyLevel = s.MyLevel;
+  TheirLevel = s.TheirLevel;
+  TheirLastSoundTick = s.TheirLastSoundTick;
+  TheirRecordMode = s.TheirRecordMode;
+}
+
+void TRecMonModel::UpdateMeters() {
+  // A garbage level must not stop the refresh: the step stops where it
+  // failed, silently, and leaves the rest of what it sets as it was.
+  try {
+    const std::int32_t h = MeterHeight;
+    const std::int32_t me = MeterBarHeight(h, MyLevel, MyLevelBias);
+    Surface_.SetTop(TControl::rectMeterMe,
+                    WrapSub(WrapAdd(Surface_.Top(TControl::rectMeterMeBackground), h), me));
+    Surface_.SetHeight(TControl::rectMeterMe, me);
+
+    Surface_.SetHeight(TControl::rectMeterThem, MeterBarHeight(h, TheirLevel, TheirLevelBias));
+
+    const std::string myHint(MyMeterHint);
+    if (Surface_.Hint(TControl::rectMeterMe) != myHint) {
+      Surface_.SetHint(TControl::rectMeterMe, myHint);
+      Surface_.SetHint(TControl::rectMeterMeBackground, myHint);
+    }
+    const std::string theirHint =
+        TheirMeterHint(TheirRecordMode, Platform_.TickCount(), TheirLastSoundTick);
+    if (Surface_.Hint(TControl::rectMeterThem) != theirHint) {
+      Surface_.SetHint(TControl::rectMeterThem, theirHint);
+      Surface_.SetHint(TControl::rectMeterThemBackground, theirHint);
+    }
+  } catch (...) {
+  }
+}
+
+void TRecMonModel::UpdateRecordingCaption() {
+  Surface_.SetCaption(TControl::lblRecording, Recording ? "Recording" : "Not Recording");
+}
+
+void TRecMonModel::UpdateFileHint() { Surface_.SetHint(TControl::lblFile, FileName); }
+
+void TRecMonModel::UpdateFileSize() {
+  if (FileName.empty()) {
+    return;
+  }
+  if (const auto size = Platform_.FileSize(FileName)) {
+    Surface_.SetCaption(TControl::lblSize, FileSizeText(*size));
+  }
+}
+
+void TRecMonModel::UpdateTimeElapsed() {
+  if (!Valid) {
+    Surface_.SetCaption(TControl::lblTimeElapsed, std::string(ZeroDurationText));
+    return;
+  }
+  if (Recording) {
+    Elapsed = StoreAsDouble(Sub(Platform_.Now(), StartTime));
+  }
+  Surface_.SetCaption(TControl::lblTimeElapsed, FormatDuration(Elapsed, TimeSeparator_));
+}
+
+void TRecMonModel::UpdateTimeRecorded() {
+  if (!Valid) {
+    Surface_.SetCaption(TControl::lblTimeRecorded, std::string(ZeroDurationText));
+    return;
+  }
+  Surface_.SetCaption(TControl::lblTimeRecorded,
+                      FormatDuration(AudioSpanDays(BytesRecorded), TimeSeparator_));
+}
+
+void TRecMonModel::UpdateSecondsDropped() {
+  if (!Valid) {
+    Surface_.SetCaption(TControl::lblSecsDropped, "0");
+    return;
+  }
+  SecondsDropped = AudioSeconds(BytesDropped);
+  Surface_.SetCaption(TControl::lblSecsDropped,
+                      SecondsDroppedText(BytesDropped, BytesDropped1, BytesDropped2));
+}
+
+void TRecMonModel::UpdateSecondsBehind() {
+  if (!Valid) {
+    Surface_.SetCaption(TControl::lblSecondsBehind, "0");
+    return;
+  }
+  if (!Recording) {
+    return;
+  }
+  Surface_.SetCaption(TControl::lblSecondsBehind,
+                      SecondsBehindText(Platform_.Now(), StartTime, LastUpdateTime, BytesRecorded));
+}
+
+void TRecMonModel::UpdateBufferPercent() {
+  BufferPercent = 0;
+  if (!Valid) {
+    Surface_.SetCaption(TControl::lblPctBufFull, "0%");
+    return;
+  }
+  if (const auto percent = BufferPercentOf(BufferSize, BufferFree)) {
+    BufferPercent = *percent;
+    Surface_.SetCaption(TControl::lblPctBufFull, std::to_string(BufferPercent) + "%");
+  }
+}
+
+void TRecMonModel::UpdateToggleIcons() {
+  Surface_.SetVisible(TControl::imgAdvanced, !Advanced);
+  Surface_.SetVisible(TControl::imgHideAdvanced, Advanced);
+  Surface_.SetVisible(TControl::imgPinIn, Pinned);
+  Surface_.SetVisible(TControl::imgPinOut, !Pinned);
+}
+
+void TRecMonModel::UpdateDetailPanel() {
+  Surface_.SetVisible(TControl::pnlAdvanced, Advanced);
+  // The panel keeps its layout height while hidden, so this is the same
+  // collapsed height on every refresh.
+  Surface_.SetWindowHeight(Advanced ? FullHeight
+                                    : WrapAdd(WrapSub(FullHeight,
+                                                      Surface_.Height(TControl::pnlAdvanced)),
+                                              CollapsedPanelMargin));
+  PlaceWindow();
+}
+
+void TRecMonModel::UpdateHealth() {
+  Surface_.SetCaption(TControl::lblHealth, std::string(HealthText(BufferPercent)));
+  Surface_.SetWindowColor(HealthColor(BufferPercent));
+  Surface_.SetHint(TControl::lblHealth, HealthHint(BufferPercent));
+}
+
+void TRecMonModel::CheckSelfClose() {
+  if (Recording) {
+    LastRecordingSeen = Platform_.Now();
+    return;
+  }
+  const double now = Platform_.Now();
+  if (Sub(now, LastRecordingSeen) > SelfCloseAfterDays && Sub(now, CreatedAt) > SelfCloseAfterDays &&
+      !Pinned) {
+    Surface_.CloseWindow();
+  }
+}
+
+void TRecMonModel::PlaceWindow() {
+  const bool movedByUser =
+      Surface_.WindowTop() != PlacedTop || Surface_.WindowLeft() != PlacedLeft;
+  if (!PlacementPending && movedByUser) {
+    return;
+  }
+  // The work area's true bottom-right corner: desktops here often keep a
+  // panel at the top or left edge, which moves the work area's origin.
+  const TWorkArea area = Surface_.WorkArea();
+  Surface_.SetWindowTop(WrapSub(WrapAdd(area.Top, area.Height), Surface_.WindowHeight()));
+  Surface_.SetWindowLeft(WrapSub(WrapAdd(area.Left, area.Width), Surface_.WindowWidth()));
+  // Read back what the desktop actually gave, so the next refresh does not
+  // mistake an adjusted position for a move by the user.
+  PlacedTop = Surface_.WindowTop();
+  PlacedLeft = Surface_.WindowLeft();
+  PlacementPending = false;
+}
+
+void TRecMonModel::InitMeters() {
+  MeterHeight = Surface_.Height(TControl::rectMeterMeBackground);
+  Surface_.SetLeft(TControl::rectMeterMe, Surface_.Left(TControl::rectMeterMeBackground));
+  Surface_.SetHeight(TControl::rectMeterMe, 1);
+  Surface_.SetTop(TControl::rectMeterMe,
+                  WrapAdd(Surface_.Top(TControl::rectMeterMeBackground), MeterHeight));
+  Surface_.SetLeft(TControl::rectMeterThem, Surface_.Left(TControl::rectMeterThemBackground));
+  Surface_.SetHeight(TControl::rectMeterThem, 1);
+  Surface_.SetTop(TControl::rectMeterThem, Surface_.Top(TControl::rectMeterThemBackground));
+}
+
+void TRecMonModel::imgAdvancedClick() {
+  Advanced = true;
+  UpdateToggleIcons();
+  UpdateDetailPanel();
+}
+
+void TRecMonModel::imgHideAdvancedClick() {
+  Advanced = false;
+  UpdateToggleIcons();
+  UpdateDetailPanel();
+}
+
+void TRecMonModel::imgPinOutClick() {
+  Pinned = true;
+  UpdateToggleIcons();
+}
+
+void TRecMonModel::imgPinInClick() {
+  Pinned = false;
+  UpdateToggleIcons();
+}
+
+void TRecMonModel::lblFileClick() {
+  if (FileName.empty()) {
+    return;
+  }
+  // A bare file name has no folder to open; nothing is asked of the desktop.
+  const std::string folder = FolderOf(FileName);
+  if (!folder.empty()) {
+    Platform_.OpenFolder(folder);
+  }
+}
+
+}  // namespace recmon

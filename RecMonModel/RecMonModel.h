@@ -1,0 +1,104 @@
+#pragma once
+
+// The monitor: the latest valid copy of the status record, the window's own
+// flags, and the refresh cycle that turns them into what the window shows.
+// It touches the window only through the display surface and the machine only
+// through the platform, so it runs and is tested without either.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "DisplaySurface.h"
+#include "ExtendedArith.h"
+#include "Platform.h"
+#include "RecordingDefs.h"
+#include "StatusSource.h"
+
+namespace recmon {
+
+// Rows kept below the upper area while the detail panel is hidden.
+inline constexpr std::int32_t CollapsedPanelMargin = 6;
+
+// Recording must have been off, and the window open, for longer than this
+// (a span in days; equal does not count) before the window closes itself.
+inline constexpr Extended SelfCloseAfterDays = 10.0L / 86400.0L;
+
+class TRecMonModel final {
+ public:
+  // Both must outlive the model.
+  TRecMonModel(IDisplaySurface& surface, IRecMonPlatform& platform);
+
+  // --- Monitor state. Copies change only with a valid snapshot. ---
+  std::unique_ptr<IStatusSource> Channel;
+  std::string FileName;
+  std::uint32_t BytesRecorded = 0;
+  bool Recording = false;
+  double StartTime = 0;
+  double LastUpdateTime = 0;
+  std::int32_t BufferSize = 0;
+  std::int32_t BufferFree = 0;
+  double Elapsed = 0;  // days since StartTime, frozen while not recording
+  bool Valid = false;  // whether the latest snapshot that could be read was valid
+  std::uint32_t BytesDropped = 0;
+  std::int32_t SecondsDropped = 0;
+  std::uint32_t BytesDropped1 = 0;
+  std::uint32_t BytesDropped2 = 0;
+  bool Advanced = false;  // detail panel shown
+  bool Pinned = false;    // window kept open
+  std::int32_t FullHeight = 0;  // outer height with the detail panel shown
+  bool PlacementPending = false;
+  std::int32_t PlacedLeft = 0;
+  std::int32_t PlacedTop = 0;
+  double CreatedAt = 0;
+  double LastRecordingSeen = 0;
+  std::int32_t BufferPercent = 0;
+  double MyLevelBias = 0;
+  double TheirLevelBias = 0;
+  double MyLevel = 0;
+  double TheirLevel = 0;
+  std::int32_t MeterHeight = 0;  // height of both bars, taken when the window is shown
+  std::uint32_t TheirLastSoundTick = 0;
+  std::int32_t TheirRecordMode = 0;
+
+  // One full refresh. Errors of the snapshot and the meters are swallowed;
+  // any other step's error ends the cycle and reaches the caller.
+  void RefreshDisplay();
+
+  // The fourteen steps, in the order RefreshDisplay runs them.
+  void ReadSnapshot();
+  void UpdateMeters();
+  void UpdateRecordingCaption();
+  void UpdateFileHint();
+  void UpdateFileSize();
+  void UpdateTimeElapsed();
+  void UpdateTimeRecorded();
+  void UpdateSecondsDropped();
+  void UpdateSecondsBehind();
+  void UpdateBufferPercent();
+  void UpdateToggleIcons();
+  void UpdateDetailPanel();
+  void UpdateHealth();
+  void CheckSelfClose();
+
+  // Bottom-right of the work area, unless the user has moved the window.
+  void PlaceWindow();
+  // Sets up the bars when the window is shown.
+  void InitMeters();
+
+  // Clicks on the four icons and the "File" link.
+  void imgAdvancedClick();
+  void imgHideAdvancedClick();
+  void imgPinOutClick();
+  void imgPinInClick();
+  void lblFileClick();
+
+ private:
+  void TakeSnapshot(const TRecMonSnapshot& s);
+
+  IDisplaySurface& Surface_;
+  IRecMonPlatform& Platform_;
+  std::string TimeSeparator_;
+};
+
+}  // namespace recmon

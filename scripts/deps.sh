@@ -1,0 +1,39 @@
+# Sourced by the quick-start scripts: makes sure the Debian packages that the
+# build, the tests and the demo need are installed.
+#
+#   recmon_need_packages PKG...   installs what is missing (as root), or prints
+#                                 the one apt-get line to run and exits.
+
+RECMON_BUILD_PACKAGES="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev"
+# Headless display, window manager and screenshots for window tests and the demo.
+RECMON_DESKTOP_PACKAGES="xvfb xauth openbox x11-utils xdotool imagemagick fonts-dejavu-core xdg-utils"
+
+recmon_missing_packages() {
+  local pkg
+  for pkg in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+      printf '%s ' "$pkg"
+    fi
+  done
+}
+
+recmon_need_packages() {
+  local missing
+  missing=$(recmon_missing_packages "$@")
+  [ -z "$missing" ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "These Debian packages are missing: $missing" >&2
+    echo "Install them with:" >&2
+    echo "  sudo apt-get install -y $missing" >&2
+    echo "then run this command again." >&2
+    exit 1
+  fi
+  echo "Installing missing packages: $missing"
+  export DEBIAN_FRONTEND=noninteractive
+  # shellcheck disable=SC2086
+  if ! apt-get install -y -q --no-install-recommends $missing; then
+    apt-get update -q
+    # shellcheck disable=SC2086
+    apt-get install -y -q --no-install-recommends $missing
+  fi
+}

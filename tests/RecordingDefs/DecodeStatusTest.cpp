@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "RecordingDefs.h"
+TEST(Placeholder, Builds) { EXPECT_EQ(recmon::RecMonStatusSize, 608u); }
