@@ -27,6 +27,8 @@ double DateTimeFromSystemTime(std::chrono::system_clock::time_point t) {
          static_cast<double>(msOfDay) / MillisecondsPerDay;
 }
 
-double LocalNow() { return DateTimeFromSystemTime(std::chrono::system_clock::now()); }
+double LocalNow() {
+  return DateTimeFromSystemTime(std::chrono::system_clock::now());
+}
 
 }  // namespace recmon

@@ -22,6 +22,8 @@ double DateTimeFromSystemTime(std::chrono::system_clock::time_point t);
 double LocalNow();
 
 // A span of whole seconds as a date-time difference (for recorders and tests).
-constexpr double DaysFromSeconds(double seconds) { return seconds / SecondsPerDay; }
+constexpr double DaysFromSeconds(double seconds) {
+  return seconds / SecondsPerDay;
+}
 
 }  // namespace recmon

@@ -43,18 +43,30 @@ enum class TControl : std::uint8_t {
 inline constexpr std::size_t ControlCount = static_cast<std::size_t>(TControl::lblPctBufFull) + 1;
 
 inline constexpr std::array<std::string_view, ControlCount> ControlNames{
-    "lblRecording",          "lblFile",
-    "lblSizeCaption",        "lblSize",
-    "lblHealthCaption",      "lblHealth",
-    "imgPinOut",             "imgPinIn",
-    "imgHideAdvanced",       "imgAdvanced",
-    "rectMeterMeBackground", "rectMeterThemBackground",
-    "rectMeterThem",         "rectMeterMe",
-    "pnlAdvanced",           "lblTimeElapsedCaption",
-    "lblTimeElapsed",        "lblTimeRecordedCaption",
-    "lblTimeRecorded",       "lblSecsDroppedCaption",
-    "lblSecsDropped",        "lblSecondsDroppedCaption",
-    "lblSecondsBehind",      "lblBufPctFullCaption",
+    "lblRecording",
+    "lblFile",
+    "lblSizeCaption",
+    "lblSize",
+    "lblHealthCaption",
+    "lblHealth",
+    "imgPinOut",
+    "imgPinIn",
+    "imgHideAdvanced",
+    "imgAdvanced",
+    "rectMeterMeBackground",
+    "rectMeterThemBackground",
+    "rectMeterThem",
+    "rectMeterMe",
+    "pnlAdvanced",
+    "lblTimeElapsedCaption",
+    "lblTimeElapsed",
+    "lblTimeRecordedCaption",
+    "lblTimeRecorded",
+    "lblSecsDroppedCaption",
+    "lblSecsDropped",
+    "lblSecondsDroppedCaption",
+    "lblSecondsBehind",
+    "lblBufPctFullCaption",
     "lblPctBufFull",
 };
 
@@ -62,7 +74,9 @@ constexpr std::string_view ControlName(TControl c) {
   return ControlNames[static_cast<std::size_t>(c)];
 }
 
-constexpr std::size_t ControlIndex(TControl c) { return static_cast<std::size_t>(c); }
+constexpr std::size_t ControlIndex(TControl c) {
+  return static_cast<std::size_t>(c);
+}
 
 // 24-bit RGB, written 0xRRGGBB.
 using TColor = std::uint32_t;

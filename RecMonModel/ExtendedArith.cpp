@@ -25,8 +25,12 @@ Extended CheckFiniteResult(Extended a, Extended b, Extended r) {
 
 }  // namespace
 
-void RaiseInvalidOperation() { throw TFloatError(InvalidOperationText); }
-void RaiseOverflow() { throw TFloatError(OverflowText); }
+void RaiseInvalidOperation() {
+  throw TFloatError(InvalidOperationText);
+}
+void RaiseOverflow() {
+  throw TFloatError(OverflowText);
+}
 
 Extended Add(Extended a, Extended b) {
   if (std::isinf(a) && std::isinf(b) && std::signbit(a) != std::signbit(b)) {
@@ -80,6 +84,8 @@ std::int64_t Round64(Extended x) {
   return static_cast<std::int64_t>(whole);
 }
 
-std::int32_t Round32(Extended x) { return Wrap32(Round64(x)); }
+std::int32_t Round32(Extended x) {
+  return Wrap32(Round64(x));
+}
 
 }  // namespace recmon

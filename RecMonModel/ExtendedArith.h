@@ -59,6 +59,8 @@ constexpr std::int32_t WrapAdd(std::int32_t a, std::int32_t b) {
 constexpr std::int32_t WrapSub(std::int32_t a, std::int32_t b) {
   return Wrap32(static_cast<std::int64_t>(a) - b);
 }
-constexpr std::int32_t WrapDouble(std::int32_t a) { return WrapAdd(a, a); }
+constexpr std::int32_t WrapDouble(std::int32_t a) {
+  return WrapAdd(a, a);
+}
 
 }  // namespace recmon

@@ -16,6 +16,17 @@ int TMemoryDisplaySurface::Count(TSurfaceOp op) const {
                                         [&](const TSurfaceEvent& e) { return e.Op == op; }));
 }
 
+void TMemoryDisplaySurface::LayOutLikeTheWindow() {
+  (*this)[TControl::rectMeterMeBackground] = {{}, {}, true, 76, 35, 15};
+  (*this)[TControl::rectMeterThemBackground] = {{}, {}, true, 76, 49, 15};
+  (*this)[TControl::rectMeterMe] = {{}, {}, true, 88, 35, 15};
+  (*this)[TControl::rectMeterThem] = {{}, {}, true, 88, 49, 15};
+  (*this)[TControl::pnlAdvanced] = {{}, {}, true, 0, 65, 104};
+  OuterWidth = 166;   // 164-pixel client and a 1-pixel frame at each side
+  OuterHeight = 194;  // 169-pixel client, 20-pixel title and 5-pixel bottom edge
+  Area = {0, 0, 1280, 800};
+}
+
 void TMemoryDisplaySurface::Log(TSurfaceOp op, TControl control, std::string text,
                                 std::int64_t value) {
   if (Logging) {
@@ -59,12 +70,12 @@ void TMemoryDisplaySurface::SetWindowColor(TColor color) {
 }
 
 void TMemoryDisplaySurface::SetWindowLeft(std::int32_t left) {
-  OuterLeft = left;
+  OuterLeft = left + DesktopShiftLeft;
   Log(TSurfaceOp::SetWindowLeft, TControl::lblRecording, {}, left);
 }
 
 void TMemoryDisplaySurface::SetWindowTop(std::int32_t top) {
-  OuterTop = top;
+  OuterTop = top + DesktopShiftTop;
   Log(TSurfaceOp::SetWindowTop, TControl::lblRecording, {}, top);
 }
 

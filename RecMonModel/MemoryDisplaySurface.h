@@ -37,8 +37,8 @@ enum class TSurfaceOp : std::uint8_t {
 
 struct TSurfaceEvent {
   TSurfaceOp Op;
-  TControl Control;  // lblRecording for window-wide operations
-  std::string Text;  // caption or hint
+  TControl Control;        // lblRecording for window-wide operations
+  std::string Text;        // caption or hint
   std::int64_t Value = 0;  // geometry, colour or visibility
 };
 
@@ -51,9 +51,17 @@ class TMemoryDisplaySurface final : public IDisplaySurface {
   std::int32_t OuterWidth = 0;
   std::int32_t OuterHeight = 0;
   TWorkArea Area{};
+  // Added to every window position set, as a desktop that shifts a window by
+  // its frame after the program placed it would.
+  std::int32_t DesktopShiftLeft = 0;
+  std::int32_t DesktopShiftTop = 0;
   int CloseRequests = 0;
   bool Logging = true;  // off for benchmarks, where the log would only grow
   std::vector<TSurfaceEvent> Events;
+
+  // Gives the controls and the window the geometry of the real window's
+  // layout (meter backgrounds, bars, detail panel) on a 1280x800 screen.
+  void LayOutLikeTheWindow();
 
   TMemoryControl& operator[](TControl c) { return Controls[ControlIndex(c)]; }
   const TMemoryControl& operator[](TControl c) const { return Controls[ControlIndex(c)]; }

@@ -101,7 +101,9 @@ void TRecMonModel::UpdateRecordingCaption() {
   Surface_.SetCaption(TControl::lblRecording, Recording ? "Recording" : "Not Recording");
 }
 
-void TRecMonModel::UpdateFileHint() { Surface_.SetHint(TControl::lblFile, FileName); }
+void TRecMonModel::UpdateFileHint() {
+  Surface_.SetHint(TControl::lblFile, FileName);
+}
 
 void TRecMonModel::UpdateFileSize() {
   if (FileName.empty()) {
@@ -177,10 +179,10 @@ void TRecMonModel::UpdateDetailPanel() {
   Surface_.SetVisible(TControl::pnlAdvanced, Advanced);
   // The panel keeps its layout height while hidden, so this is the same
   // collapsed height on every refresh.
-  Surface_.SetWindowHeight(Advanced ? FullHeight
-                                    : WrapAdd(WrapSub(FullHeight,
-                                                      Surface_.Height(TControl::pnlAdvanced)),
-                                              CollapsedPanelMargin));
+  Surface_.SetWindowHeight(
+      Advanced ? FullHeight
+               : WrapAdd(WrapSub(FullHeight, Surface_.Height(TControl::pnlAdvanced)),
+                         CollapsedPanelMargin));
   PlaceWindow();
 }
 
@@ -196,15 +198,14 @@ void TRecMonModel::CheckSelfClose() {
     return;
   }
   const double now = Platform_.Now();
-  if (Sub(now, LastRecordingSeen) > SelfCloseAfterDays && Sub(now, CreatedAt) > SelfCloseAfterDays &&
-      !Pinned) {
+  if (Sub(now, LastRecordingSeen) > SelfCloseAfterDays &&
+      Sub(now, CreatedAt) > SelfCloseAfterDays && !Pinned) {
     Surface_.CloseWindow();
   }
 }
 
 void TRecMonModel::PlaceWindow() {
-  const bool movedByUser =
-      Surface_.WindowTop() != PlacedTop || Surface_.WindowLeft() != PlacedLeft;
+  const bool movedByUser = Surface_.WindowTop() != PlacedTop || Surface_.WindowLeft() != PlacedLeft;
   if (!PlacementPending && movedByUser) {
     return;
   }

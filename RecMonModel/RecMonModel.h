@@ -44,8 +44,8 @@ class TRecMonModel final {
   std::int32_t SecondsDropped = 0;
   std::uint32_t BytesDropped1 = 0;
   std::uint32_t BytesDropped2 = 0;
-  bool Advanced = false;  // detail panel shown
-  bool Pinned = false;    // window kept open
+  bool Advanced = false;        // detail panel shown
+  bool Pinned = false;          // window kept open
   std::int32_t FullHeight = 0;  // outer height with the detail panel shown
   bool PlacementPending = false;
   std::int32_t PlacedLeft = 0;

@@ -20,7 +20,10 @@ void AppendTwoDigits(std::string& out, std::uint64_t value) {
 }  // namespace
 
 std::string FormatDuration(Extended spanDays, std::string_view separator) {
-  const std::int64_t ms = Round64(Mul(spanDays, MillisecondsPerDay));
+  return FormatMilliseconds(Round64(Mul(spanDays, MillisecondsPerDay)), separator);
+}
+
+std::string FormatMilliseconds(std::int64_t ms, std::string_view separator) {
   // Unsigned negation, so that the most negative count has a magnitude too.
   const std::uint64_t magnitude =
       ms < 0 ? 0 - static_cast<std::uint64_t>(ms) : static_cast<std::uint64_t>(ms);

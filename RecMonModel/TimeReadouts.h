@@ -18,6 +18,9 @@ inline constexpr std::string_view ZeroDurationText = "00:00:00";
 // truncated. Raises for a span that cannot be rounded.
 std::string FormatDuration(Extended spanDays, std::string_view separator);
 
+// The time of day of a signed millisecond count's magnitude, as "hh:mm:ss".
+std::string FormatMilliseconds(std::int64_t ms, std::string_view separator);
+
 // Span in days of a count of audio bytes, unrounded.
 Extended AudioSpanDays(std::uint32_t audioBytes);
 

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "MonitorFixture.h"
+
+namespace recmon {
+namespace {
+
+using WindowBehaviour = MonitorTest;
+
+constexpr std::int32_t kCollapsedBy = 104 - 6;
+
+std::int32_t Bottom(const TMemoryDisplaySurface& s) {
+  return s.OuterTop + s.OuterHeight;
+}
+std::int32_t Right(const TMemoryDisplaySurface& s) {
+  return s.OuterLeft + s.OuterWidth;
+}
+
+TEST_F(WindowBehaviour, TheFirstRefreshShowsTheCompactWindowAtTheBottomRight) {
+  model->RefreshDisplay();
+  EXPECT_TRUE(Visible(TControl::imgAdvanced));
+  EXPECT_FALSE(Visible(TControl::imgHideAdvanced));
+  EXPECT_TRUE(Visible(TControl::imgPinOut));
+  EXPECT_FALSE(Visible(TControl::imgPinIn));
+  EXPECT_FALSE(Visible(TControl::pnlAdvanced));
+  EXPECT_EQ(surface.OuterHeight, 194 - kCollapsedBy);
+  EXPECT_EQ(Bottom(surface), 800);
+  EXPECT_EQ(Right(surface), 1280);
+  EXPECT_FALSE(model->PlacementPending);
+}
+
+TEST_F(WindowBehaviour, PlacesByTheWorkAreasTrueCorner) {
+  surface.Area = {48, 24, 1000, 700};  // panels at the left and top edges
+  model->RefreshDisplay();
+  EXPECT_EQ(Bottom(surface), 724);
+  EXPECT_EQ(Right(surface), 1048);
+}
+
+TEST_F(WindowBehaviour, ExpandingAndCollapsingKeepTheBottomEdge) {
+  model->RefreshDisplay();
+  const auto collapsedTop = surface.OuterTop;
+  model->imgAdvancedClick();
+  EXPECT_TRUE(Visible(TControl::pnlAdvanced));
+  EXPECT_TRUE(Visible(TControl::imgHideAdvanced));
+  EXPECT_FALSE(Visible(TControl::imgAdvanced));
+  EXPECT_EQ(surface.OuterHeight, 194);
+  EXPECT_EQ(surface.OuterTop, collapsedTop - kCollapsedBy);
+  EXPECT_EQ(Bottom(surface), 800);
+
+  model->RefreshDisplay();  // stays expanded across refreshes
+  EXPECT_EQ(surface.OuterHeight, 194);
+
+  model->imgHideAdvancedClick();
+  EXPECT_EQ(surface.OuterHeight, 194 - kCollapsedBy);
+  EXPECT_EQ(surface.OuterTop, collapsedTop);
+}
+
+TEST_F(WindowBehaviour, AnUnmovedWindowFollowsTheWorkArea) {
+  model->RefreshDisplay();
+  surface.Area = {0, 0, 1280, 760};  // a panel grew at the bottom
+  model->RefreshDisplay();
+  EXPECT_EQ(Bottom(surface), 760);
+}
+
+TEST_F(WindowBehaviour, AWindowTheUserMovedStaysWhereTheyPutIt) {
+  model->RefreshDisplay();
+  const auto placedLeft = surface.OuterLeft;
+  const auto placedTop = surface.OuterTop;
+
+  surface.OuterLeft = 100;  // dragged away
+  surface.OuterTop = 200;
+  model->RefreshDisplay();
+  surface.Area = {0, 0, 1280, 760};
+  model->imgAdvancedClick();  // the height changes, the top edge stays
+  model->RefreshDisplay();
+  EXPECT_EQ(surface.OuterLeft, 100);
+  EXPECT_EQ(surface.OuterTop, 200);
+  EXPECT_EQ(surface.OuterHeight, 194);
+
+  model->imgHideAdvancedClick();
+  surface.OuterLeft = placedLeft;  // dragged back onto the placed position
+  surface.OuterTop = placedTop;
+  model->RefreshDisplay();
+  EXPECT_EQ(Bottom(surface), 760);  // placement has resumed
+}
+
+TEST_F(WindowBehaviour, APositionTheDesktopAdjustedIsNotTakenForAMove) {
+  surface.DesktopShiftLeft = -1;
+  surface.DesktopShiftTop = 20;
+  model->RefreshDisplay();
+  EXPECT_EQ(model->PlacedTop, surface.OuterTop);
+  EXPECT_EQ(model->PlacedLeft, surface.OuterLeft);
+  surface.Area = {0, 0, 1280, 700};
+  model->RefreshDisplay();
+  EXPECT_EQ(surface.OuterTop, 700 - surface.OuterHeight + 20);
+}
+
+TEST_F(WindowBehaviour, PinningOnlySwapsThePinIcons) {
+  model->RefreshDisplay();
+  surface.Events.clear();
+  model->imgPinOutClick();
+  EXPECT_TRUE(model->Pinned);
+  EXPECT_TRUE(Visible(TControl::imgPinIn));
+  EXPECT_FALSE(Visible(TControl::imgPinOut));
+  model->imgPinInClick();
+  EXPECT_FALSE(model->Pinned);
+  EXPECT_TRUE(Visible(TControl::imgPinOut));
+  EXPECT_EQ(surface.Count(TSurfaceOp::SetWindowHeight), 0);
+  EXPECT_EQ(surface.Count(TSurfaceOp::SetWindowTop), 0);
+  EXPECT_EQ(surface.Count(TSurfaceOp::SetVisible, TControl::pnlAdvanced), 0);
+}
+
+TEST_F(WindowBehaviour, TheFileLinkOpensTheRecordingsFolder) {
+  struct Row {
+    const char* fileName;
+    std::vector<std::string> opened;
+  };
+  const std::vector<Row> rows = {
+      {"/home/user/Recordings/call.wav", {"/home/user/Recordings/"}},
+      {"C:\\Rec\\call.wav", {"C:\\Rec\\"}},
+      {"D:call.wav", {"D:"}},
+      {"call.wav", {}},  // no folder: nothing is asked of the desktop
+      {"", {}},
+  };
+  for (const auto& row : rows) {
+    platform.OpenedFolders.clear();
+    model->FileName = row.fileName;
+    model->lblFileClick();
+    EXPECT_EQ(platform.OpenedFolders, row.opened) << row.fileName;
+  }
+}
+
+}  // namespace
+}  // namespace recmon
