@@ -5,6 +5,8 @@
 #                                 the one apt-get line to run and exits.
 
 RECMON_BUILD_PACKAGES="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev"
+# clang's libFuzzer and sanitizer runtimes, for scripts/fuzz.
+RECMON_FUZZ_PACKAGES="clang libclang-rt-14-dev"
 # Headless display, window manager and screenshots for window tests and the demo.
 RECMON_DESKTOP_PACKAGES="xvfb xauth openbox x11-utils xdotool imagemagick fonts-dejavu-core xdg-utils"
 

@@ -1,0 +1,96 @@
+// libFuzzer target: arbitrary records, clock and tick values through the
+// decoder and full refresh cycles on the in-memory window. A refresh may only
+// fail with one of the two arithmetic errors the user is shown; anything else
+// escaping, or a bar outside its background, is a crash.
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "FuzzInput.h"
+#include "MemoryDisplaySurface.h"
+#include "MemoryPlatform.h"
+#include "RecMonModel.h"
+
+namespace recmon::fuzz {
+namespace {
+
+void Check(bool condition) {
+  if (!condition) {
+    std::abort();
+  }
+}
+
+bool IsUserText(const char* message) {
+  return std::strcmp(message, InvalidOperationText) == 0 || std::strcmp(message, OverflowText) == 0;
+}
+
+void CheckBar(const TMemoryDisplaySurface& surface, TControl bar, std::int32_t fullHeight) {
+  const std::int32_t height = surface[bar].Height;
+  Check(height >= 0 && height <= fullHeight);
+}
+
+void Run(std::span<const std::uint8_t> data) {
+  TFuzzReader reader(data);
+  const TRecMonStatusBytes record = reader.TakeRecord();
+
+  // The decoder on its own: what it takes from a valid record survives the
+  // encoder bit for bit (compared as bytes, since NaN != NaN).
+  if (const auto decoded = DecodeStatus(record)) {
+    Check(decoded->FileName.size() <= RecMonFileNameSize);
+    const TRecMonStatusBytes once = EncodeStatus(*decoded);
+    Check(EncodeStatus(*DecodeStatus(once)) == once);
+  }
+
+  TMemoryDisplaySurface surface;
+  surface.LayOutLikeTheWindow();
+  surface.Logging = false;
+  TMemoryPlatform platform;
+  TRecMonModel model(surface, platform);
+  auto source = std::make_unique<TMemoryStatusSource>();
+  source->Bytes = record;
+  model.Channel = std::move(source);
+  model.FullHeight = surface.OuterHeight;
+  model.PlacementPending = true;
+  model.InitMeters();
+
+  for (int i = 0; i < RefreshesPerInput; ++i) {
+    const TRefreshInput in = reader.TakeRefresh();
+    platform.Clock = in.Clock;
+    platform.Ticks = in.Ticks;
+    platform.FileSizes.clear();
+    if (in.FileSize >= 0) {
+      platform.FileSizes[model.FileName] = in.FileSize;
+    }
+    if (in.Flags & 1) {
+      model.Advanced ? model.imgHideAdvancedClick() : model.imgAdvancedClick();
+    }
+    if (in.Flags & 2) {
+      model.Pinned ? model.imgPinInClick() : model.imgPinOutClick();
+    }
+    if (in.Flags & 4) {
+      surface.OuterLeft = static_cast<std::int32_t>(in.Ticks);
+    }
+    if (in.Flags & 8) {
+      model.lblFileClick();
+    }
+    try {
+      model.RefreshDisplay();
+    } catch (const TFloatError& e) {
+      Check(IsUserText(e.what()));
+    }
+    CheckBar(surface, TControl::rectMeterMe, model.MeterHeight);
+    CheckBar(surface, TControl::rectMeterThem, model.MeterHeight);
+    Check(surface.OuterHeight == model.FullHeight ||
+          surface.OuterHeight == model.FullHeight - 104 + CollapsedPanelMargin);
+  }
+}
+
+}  // namespace
+}  // namespace recmon::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  recmon::fuzz::Run({data, size});
+  return 0;
+}
