@@ -1,0 +1,163 @@
+// TRecMonChannel over POSIX files and flock(2).
+
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <system_error>
+
+#include "ChannelDirectory.h"
+#include "RecMonChannel.h"
+#include "TrustedFiles.h"
+
+namespace recmon {
+
+namespace {
+
+void CloseFd(int& fd) {
+  if (fd >= 0) {
+    ::close(fd);
+    fd = -1;
+  }
+}
+
+std::runtime_error WrongSize(const std::string& size, const char* consequence) {
+  return std::runtime_error("status record is " + size + " bytes long, not " +
+                            std::to_string(RecMonStatusSize) + consequence);
+}
+
+}  // namespace
+
+TRecMonChannel::~TRecMonChannel() {
+  Destroy();
+}
+
+void TRecMonChannel::Create() {
+  Destroy();
+  try {
+    TUniqueFd gate = OpenChannelDirectory(RecMonChannelDirectory());
+    if (!gate || !FlockRetrying(gate.Get(), LOCK_EX)) {
+      return;
+    }
+    TUniqueFd mutex = OpenChannelFile(gate.Get(), RecMonMutexName);
+    TUniqueFd mapping = OpenChannelFile(gate.Get(), RecMonMapName);
+    if (mapping && !JoinRecord(mapping.Get())) {
+      mapping.Reset();
+    }
+    Mutex = mutex.Release();
+    Mapping = mapping.Release();
+    Gate_ = gate.Release();
+    ::flock(Gate_, LOCK_UN);
+  } catch (...) {
+    // Only an allocation can throw here; the channel is then simply empty.
+    CloseAll();
+  }
+}
+
+// Called under the gate, so nobody attaches or detaches meanwhile.
+bool TRecMonChannel::JoinRecord(int fd) {
+  if (FlockRetrying(fd, LOCK_EX | LOCK_NB)) {
+    // Nobody else holds the record: whatever is in it was left by a program
+    // that died, so the newcomer starts from zeros (and the right size).
+    if (::ftruncate(fd, 0) != 0 || ::ftruncate(fd, RecMonStatusSize) != 0) {
+      return false;
+    }
+  } else if (errno != EWOULDBLOCK) {
+    return false;
+  }
+  // Attached peers hold only shared locks, so this never waits.
+  return FlockRetrying(fd, LOCK_SH | LOCK_NB);
+}
+
+void TRecMonChannel::Destroy() {
+  if (Gate_ < 0 && Mutex < 0 && Mapping < 0) {
+    return;
+  }
+  if (Gate_ >= 0 && Mapping >= 0 && FlockRetrying(Gate_, LOCK_EX) &&
+      FlockRetrying(Mapping, LOCK_EX | LOCK_NB)) {
+    // Last one out. Only files still under their names are removed, and the
+    // lock file only when it is the one held, so nothing foreign goes.
+    if (NameRefersTo(Gate_, RecMonMapName, Mapping)) {
+      ::unlinkat(Gate_, RecMonMapName, 0);
+    }
+    if (Mutex >= 0 && NameRefersTo(Gate_, RecMonMutexName, Mutex)) {
+      ::unlinkat(Gate_, RecMonMutexName, 0);
+    }
+  }
+  CloseAll();  // closing the directory last releases the gate
+}
+
+void TRecMonChannel::CloseAll() {
+  Locked_ = false;
+  CloseFd(Mapping);
+  CloseFd(Mutex);
+  CloseFd(Gate_);
+}
+
+void TRecMonChannel::Lock() {
+  if (Mutex >= 0) {
+    // A lock that cannot be had at all (not merely busy) lets the caller go
+    // on without it, as with no lock file.
+    Locked_ = FlockRetrying(Mutex, LOCK_EX);
+  }
+}
+
+void TRecMonChannel::Unlock() {
+  if (Mutex >= 0 && Locked_) {
+    ::flock(Mutex, LOCK_UN);
+    Locked_ = false;
+  }
+}
+
+std::span<const std::uint8_t> TRecMonChannel::View() {
+  if (Mapping < 0) {
+    return {};
+  }
+  // Copied with a read, never through a mapping: a file that a peer shrank
+  // gives a short count here where a mapping would give SIGBUS. The extra
+  // byte tells a file that grew past 608 bytes from a whole one.
+  std::uint8_t beyond = 0;
+  iovec parts[] = {{Buffer_.data(), Buffer_.size()}, {&beyond, 1}};
+  ssize_t got = 0;
+  do {
+    got = ::preadv(Mapping, parts, 2, 0);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) {
+    throw std::system_error(errno, std::generic_category(), "reading the status record");
+  }
+  if (static_cast<std::size_t>(got) != RecMonStatusSize) {
+    throw WrongSize(
+        static_cast<std::size_t>(got) > RecMonStatusSize ? "more than 608" : std::to_string(got),
+        "; not reading it");
+  }
+  return Buffer_;
+}
+
+void TRecMonChannel::Write(const TRecMonStatusBytes& bytes) {
+  if (Mapping < 0) {
+    throw std::runtime_error("status record is not available in " + RecMonChannelDirectory());
+  }
+  struct stat st {};
+  if (::fstat(Mapping, &st) != 0) {
+    throw std::system_error(errno, std::generic_category(), "checking the status record");
+  }
+  if (static_cast<std::size_t>(st.st_size) != RecMonStatusSize) {
+    throw WrongSize(std::to_string(st.st_size), "; not writing to it");
+  }
+  ssize_t put = 0;
+  do {
+    put = ::pwrite(Mapping, bytes.data(), bytes.size(), 0);
+  } while (put < 0 && errno == EINTR);
+  if (put < 0) {
+    throw std::system_error(errno, std::generic_category(), "writing the status record");
+  }
+  if (static_cast<std::size_t>(put) != RecMonStatusSize) {
+    throw std::runtime_error("status record written only in part (" + std::to_string(put) +
+                             " bytes)");
+  }
+}
+
+}  // namespace recmon
