@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ErrorOf.h"
 #include "ExtendedArith.h"
 
 namespace recmon {
@@ -14,16 +15,6 @@ namespace {
 
 constexpr Extended kInf = std::numeric_limits<Extended>::infinity();
 constexpr Extended kNaN = std::numeric_limits<Extended>::quiet_NaN();
-
-// The text a call raises, or "" when it raises nothing.
-std::string ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const TFloatError& e) {
-    return e.what();
-  }
-  return "";
-}
 
 TEST(Round64, HalvesGoToTheEvenNeighbourOnBothSides) {
   struct Row {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "DateTime.h"
+#include "ErrorOf.h"
 #include "RecordingDefs.h"
 #include "TimeReadouts.h"
 
@@ -13,15 +14,6 @@ namespace {
 
 constexpr Extended kHour = 1.0L / 24;
 constexpr Extended kSecond = 1.0L / 86400;
-
-std::string ErrorOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const TFloatError& e) {
-    return e.what();
-  }
-  return "";
-}
 
 TEST(FormatDuration, ShowsTheTimeOfDayOfTheSpansMagnitude) {
   struct Row {
