@@ -1,0 +1,195 @@
+#include "FormSurface.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPalette>
+#include <QScreen>
+#include <QToolTip>
+#include <algorithm>
+
+#include "MonitorStyle.h"
+
+namespace recmon {
+
+namespace {
+
+QString FromBytes(const std::string& text) {
+  // Paths come from the recorder as bytes in the machine's encoding.
+  return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool TakesSizeOfText(TControl control) {
+  for (const TControlSpec& spec : FormControls) {
+    if (spec.Id == control) {
+      return spec.Width == 0 && spec.Height == 0;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+TFormSurface::TFormSurface(QWidget& window, const TControlWidgets& controls)
+    : Window_(window), Controls_(controls) {
+  for (const TControlSpec& spec : FormControls) {
+    Captions_[ControlIndex(spec.Id)] = std::string(spec.Text);
+  }
+}
+
+QWidget& TFormSurface::Control(TControl control) const {
+  return *Controls_[ControlIndex(control)];
+}
+
+void TFormSurface::SetCaption(TControl control, const std::string& text) {
+  std::string& current = Captions_[ControlIndex(control)];
+  if (current == text) {
+    return;
+  }
+  current = text;
+  if (auto* label = qobject_cast<QLabel*>(&Control(control))) {
+    label->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    if (TakesSizeOfText(control)) {
+      label->adjustSize();
+    }
+  }
+}
+
+void TFormSurface::SetHint(TControl control, const std::string& text) {
+  std::string& current = Hints_[ControlIndex(control)];
+  if (current == text) {
+    return;
+  }
+  current = text;
+  QWidget& widget = Control(control);
+  const QString hint = FromBytes(text);
+  widget.setToolTip(hint);
+  // A tooltip on screen for this control follows the new text (or goes away
+  // when the hint becomes empty) instead of showing a stale figure.
+  if (QToolTip::isVisible() && widget.underMouse()) {
+    if (hint.isEmpty()) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(QCursor::pos(), hint, &widget, {},
+                         static_cast<int>(TooltipDuration.count()));
+    }
+  }
+}
+
+std::string TFormSurface::Hint(TControl control) const {
+  return Hints_[ControlIndex(control)];
+}
+
+void TFormSurface::SetVisible(TControl control, bool visible) {
+  QWidget& widget = Control(control);
+  if (widget.isHidden() == visible) {
+    widget.setVisible(visible);
+  }
+}
+
+std::int32_t TFormSurface::Left(TControl control) const {
+  return Control(control).x();
+}
+std::int32_t TFormSurface::Top(TControl control) const {
+  return Control(control).y();
+}
+std::int32_t TFormSurface::Height(TControl control) const {
+  return Control(control).height();
+}
+
+void TFormSurface::SetLeft(TControl control, std::int32_t left) {
+  QWidget& widget = Control(control);
+  if (widget.x() != left) {
+    widget.move(left, widget.y());
+  }
+}
+
+void TFormSurface::SetTop(TControl control, std::int32_t top) {
+  QWidget& widget = Control(control);
+  if (widget.y() != top) {
+    widget.move(widget.x(), top);
+  }
+}
+
+void TFormSurface::SetHeight(TControl control, std::int32_t height) {
+  QWidget& widget = Control(control);
+  const int h = std::max(height, 0);
+  if (widget.height() != h) {
+    widget.resize(widget.width(), h);
+  }
+}
+
+void TFormSurface::SetWindowColor(TColor color) {
+  if (Color_ == color) {
+    return;
+  }
+  Color_ = color;
+  QPalette palette = Window_.palette();
+  palette.setColor(QPalette::Window,
+                   QColor(static_cast<int>((color >> 16) & 0xFF),
+                          static_cast<int>((color >> 8) & 0xFF), static_cast<int>(color & 0xFF)));
+  Window_.setPalette(palette);
+}
+
+// Outer geometry is the client area grown by the frame; the client area is
+// what Qt places on every platform.
+TPoint TFormSurface::ClientPos() const {
+  const QPoint pos = Window_.geometry().topLeft();
+  return Placement_.Seen({pos.x(), pos.y()});
+}
+
+void TFormSurface::MoveClient(TPoint client) {
+  if (ClientPos() == client) {
+    return;
+  }
+  Window_.setGeometry(QRect(QPoint(client.X, client.Y), Window_.size()));
+  Placement_.Requested(client, TPlacementTracker::TClock::now());
+}
+
+void TFormSurface::WindowMoved(QPoint client) {
+  Placement_.Moved({client.x(), client.y()}, TPlacementTracker::TClock::now());
+}
+
+std::int32_t TFormSurface::WindowLeft() const {
+  return ClientPos().X - Frame_.left();
+}
+std::int32_t TFormSurface::WindowTop() const {
+  return ClientPos().Y - Frame_.top();
+}
+std::int32_t TFormSurface::WindowWidth() const {
+  return Window_.width() + Frame_.left() + Frame_.right();
+}
+std::int32_t TFormSurface::WindowHeight() const {
+  return Window_.height() + Frame_.top() + Frame_.bottom();
+}
+
+void TFormSurface::SetWindowLeft(std::int32_t left) {
+  MoveClient({left + Frame_.left(), ClientPos().Y});
+}
+
+void TFormSurface::SetWindowTop(std::int32_t top) {
+  MoveClient({ClientPos().X, top + Frame_.top()});
+}
+
+void TFormSurface::SetWindowHeight(std::int32_t height) {
+  const int client = std::max(height - Frame_.top() - Frame_.bottom(), 1);
+  if (Window_.height() != client) {
+    // A fixed size keeps the user from resizing the window.
+    Window_.setFixedHeight(client);
+  }
+}
+
+TWorkArea TFormSurface::WorkArea() const {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) {
+    return {};
+  }
+  const QRect area = screen->availableGeometry();
+  return {area.left(), area.top(), area.width(), area.height()};
+}
+
+void TFormSurface::CloseWindow() {
+  Window_.close();
+}
+
+}  // namespace recmon

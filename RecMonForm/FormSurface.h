@@ -1,0 +1,72 @@
+#pragma once
+
+// The display surface over the real window and its controls. The monitor
+// sets every caption, colour and geometry on every refresh, so each setter
+// first compares with what the control already has and does nothing when
+// they agree: an idle monitor repaints and relays out nothing.
+
+#include <QMargins>
+#include <QWidget>
+#include <array>
+#include <string>
+
+#include "DisplaySurface.h"
+#include "FormLayout.h"
+#include "PlacementTracker.h"
+
+namespace recmon {
+
+class TFormSurface final : public IDisplaySurface {
+ public:
+  // The window and its controls must outlive the surface.
+  TFormSurface(QWidget& window, const TControlWidgets& controls);
+
+  void SetCaption(TControl control, const std::string& text) override;
+  void SetHint(TControl control, const std::string& text) override;
+  std::string Hint(TControl control) const override;
+  void SetVisible(TControl control, bool visible) override;
+
+  std::int32_t Left(TControl control) const override;
+  std::int32_t Top(TControl control) const override;
+  std::int32_t Height(TControl control) const override;
+  void SetLeft(TControl control, std::int32_t left) override;
+  void SetTop(TControl control, std::int32_t top) override;
+  void SetHeight(TControl control, std::int32_t height) override;
+
+  void SetWindowColor(TColor color) override;
+
+  std::int32_t WindowLeft() const override;
+  std::int32_t WindowTop() const override;
+  std::int32_t WindowWidth() const override;
+  std::int32_t WindowHeight() const override;
+  void SetWindowLeft(std::int32_t left) override;
+  void SetWindowTop(std::int32_t top) override;
+  void SetWindowHeight(std::int32_t height) override;
+
+  TWorkArea WorkArea() const override;
+  void CloseWindow() override;
+
+  // The frame the desktop draws around the client area. Outer geometry is
+  // the client geometry grown by it, so it must be known before placing.
+  const QMargins& Frame() const { return Frame_; }
+  void SetFrame(const QMargins& frame) { Frame_ = frame; }
+
+  // The window reports a new position of its client area.
+  void WindowMoved(QPoint client);
+
+ private:
+  QWidget& Control(TControl control) const;
+  // The client area's position as placement should see it.
+  TPoint ClientPos() const;
+  void MoveClient(TPoint client);
+
+  QWidget& Window_;
+  TControlWidgets Controls_{};
+  std::array<std::string, ControlCount> Captions_{};
+  std::array<std::string, ControlCount> Hints_{};
+  TColor Color_ = FormInitialColor;
+  QMargins Frame_{};
+  TPlacementTracker Placement_;
+};
+
+}  // namespace recmon

@@ -1,0 +1,48 @@
+#include "RecMonApp.h"
+
+#include <QApplication>
+#include <QString>
+#include <memory>
+
+#include "DesktopPlatform.h"
+#include "MonitorStyle.h"
+#include "PlatformChoice.h"
+#include "RecMonChannel.h"
+#include "RecMonForm.h"
+
+namespace recmon {
+
+namespace {
+
+std::unique_ptr<IStatusSource> AttachChannel() {
+  auto channel = std::make_unique<TRecMonChannel>();
+  channel->Create();
+  return channel;
+}
+
+}  // namespace
+
+int RunRecMon(int argc, char** argv) {
+  ChooseQtPlatform();
+  QApplication app(argc, argv);
+  // The name desktops list the running program under (X11 WM_CLASS). The
+  // display name is left unset: Qt would append it to the window caption.
+  QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+  // Ties the window to the installed desktop entry (its name and icon).
+  QGuiApplication::setDesktopFileName(QStringLiteral("kestrum-call-monitor"));
+  // The application takes ownership of the style.
+  QApplication::setStyle(new TMonitorStyle);
+  // The window is a tool window, which Qt does not count when deciding that
+  // the last window closed; the program ends on its Closed signal instead.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  auto form = std::make_unique<TRecMonForm_>(std::make_unique<TDesktopPlatform>(), AttachChannel);
+  QObject::connect(form.get(), &TRecMonForm_::Closed, &app, [] { QCoreApplication::exit(0); });
+  form->show();
+  QApplication::exec();
+  // Destroying the window frees the timer, then the monitor and its channel.
+  form.reset();
+  return 0;
+}
+
+}  // namespace recmon

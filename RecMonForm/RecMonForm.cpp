@@ -1,0 +1,218 @@
+#include "RecMonForm.h"
+
+#include <QCloseEvent>
+#include <QPalette>
+#include <QShowEvent>
+#include <utility>
+
+#include "ErrorBox.h"
+#include "ErrorText.h"
+#include "FormFont.h"
+#include "MonitorStyle.h"
+#include "Widgets.h"
+#include "X11Window.h"
+
+namespace recmon {
+
+namespace {
+
+// A tool window (small caption, utility type, no task-bar button of its own)
+// with a close box only, kept above ordinary windows.
+constexpr Qt::WindowFlags FormWindowFlags = Qt::Tool | Qt::WindowStaysOnTopHint |
+                                            Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                            Qt::WindowCloseButtonHint;
+
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Clicks change only the monitor's flags and the window; the only error they
+// can meet is running out of memory, and there is nothing better to do with
+// it than to let the next refresh go on.
+template <class F>
+void Guarded(F&& action) noexcept {
+  try {
+    action();
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+TRecMonForm_::TRecMonForm_(std::unique_ptr<IRecMonPlatform> platform, TChannelFactory makeChannel,
+                           TErrorPresenter presentError)
+    : QWidget(nullptr, FormWindowFlags),
+      Platform_(std::move(platform)),
+      MakeChannel_(std::move(makeChannel)),
+      PresentError_(std::move(presentError)) {
+  setWindowTitle(ToQString(FormCaption));
+  // Appearing beside a call must not take the keyboard from it.
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  setAutoFillBackground(true);
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, QColor(static_cast<QRgb>(FormInitialColor)));
+  setPalette(palette);
+  setFont(FormFont());
+  setFixedSize(FormClientWidth, FormClientHeight);
+  move(0, 0);
+
+  Controls_ = BuildControls(*this);
+  Surface_ = std::make_unique<TFormSurface>(*this, Controls_);
+  Model_ = std::make_unique<TRecMonModel>(*Surface_, *Platform_);
+  ConnectClicks();
+  SetSkipTaskbar(*this);
+  Surface_->SetFrame(RequestFrameExtents(*this, FrameRequestTimeout).value_or(ReadFrame()));
+  FormCreate();
+}
+
+TRecMonForm_::~TRecMonForm_() {
+  FormDestroy();
+}
+
+void TRecMonForm_::ConnectClicks() {
+  const auto onClick = [this](TControl control, void (TRecMonModel::*handler)()) {
+    new TClickFilter(&ControlWidget(control), [this, handler] {
+      Guarded([&] {
+        FollowFrame();
+        (Model_.get()->*handler)();
+      });
+    });
+  };
+  onClick(TControl::imgAdvanced, &TRecMonModel::imgAdvancedClick);
+  onClick(TControl::imgHideAdvanced, &TRecMonModel::imgHideAdvancedClick);
+  onClick(TControl::imgPinOut, &TRecMonModel::imgPinOutClick);
+  onClick(TControl::imgPinIn, &TRecMonModel::imgPinInClick);
+  onClick(TControl::lblFile, &TRecMonModel::lblFileClick);
+}
+
+void TRecMonForm_::FormCreate() {
+  Model_->CreatedAt = Platform_->Now();
+  Model_->FullHeight = Surface_->WindowHeight();
+  Model_->PlacementPending = true;
+  try {
+    for (const TControlSpec& spec : FormControls) {
+      if (spec.Tooltip) {
+        ControlWidget(spec.Id).setToolTipDuration(static_cast<int>(TooltipDuration.count()));
+      }
+    }
+    Model_->Channel = MakeChannel_();
+    Timer_ = std::make_unique<QTimer>();
+    Timer_->setInterval(RefreshInterval);
+    connect(Timer_.get(), &QTimer::timeout, this, &TRecMonForm_::OnTimer);
+    Timer_->start();
+    OnTimer();
+  } catch (...) {
+    ReportError(FormCreateErrorPrefix, std::current_exception());
+  }
+}
+
+void TRecMonForm_::OnTimer() {
+  try {
+    FollowFrame();
+    Model_->RefreshDisplay();
+  } catch (...) {
+    // A tick that fails while the box of an earlier failure is open reports
+    // nothing more; the timer stops once that box is dismissed.
+    if (ReportError(OnTimerErrorPrefix, std::current_exception()) && Timer_) {
+      Timer_->stop();
+    }
+  }
+}
+
+QMargins TRecMonForm_::ReadFrame() {
+  if (const auto extents = FrameExtents(*this)) {
+    return *extents;
+  }
+  const QRect frame = frameGeometry();
+  const QRect client = geometry();
+  return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+          frame.bottom() - client.bottom()};
+}
+
+void TRecMonForm_::FollowFrame() {
+  const QMargins frame = ReadFrame();
+  const QMargins known = Surface_->Frame();
+  if (frame == known) {
+    return;
+  }
+  TRecMonModel& m = *Model_;
+  const bool unmoved =
+      m.PlacedLeft == Surface_->WindowLeft() && m.PlacedTop == Surface_->WindowTop();
+  Surface_->SetFrame(frame);
+  if (unmoved) {
+    m.PlacedLeft = Surface_->WindowLeft();
+    m.PlacedTop = Surface_->WindowTop();
+  }
+  m.FullHeight =
+      WrapAdd(m.FullHeight, (frame.top() + frame.bottom()) - (known.top() + known.bottom()));
+}
+
+void TRecMonForm_::FormShow() {
+  FollowFrame();
+  Model_->PlaceWindow();
+  Model_->InitMeters();
+}
+
+void TRecMonForm_::FormDestroy() noexcept {
+  Guarded([&] { Timer_.reset(); });
+  Guarded([&] { Model_.reset(); });
+}
+
+bool TRecMonForm_::ReportError(std::string_view prefix, const std::exception_ptr& error) {
+  if (ErrorBoxOpen_) {
+    return false;
+  }
+  ErrorBoxOpen_ = true;
+  // The box must not end up behind the window it reports for.
+  const bool gaveUpOnTop = SetStaysOnTop(*this, false);
+  Guarded([&] {
+    const QString text = ToQString(ErrorBoxText(prefix, error));
+    if (PresentError_) {
+      PresentError_(text);
+    } else {
+      PresentInBox(text);
+    }
+  });
+  if (gaveUpOnTop) {
+    SetStaysOnTop(*this, true);
+  }
+  ErrorBoxOpen_ = false;
+  return true;
+}
+
+void TRecMonForm_::PresentInBox(const QString& text) {
+  TErrorBox box(text);
+  box.exec();
+}
+
+void TRecMonForm_::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) {
+    Guarded([&] { FormShow(); });
+  }
+}
+
+void TRecMonForm_::closeEvent(QCloseEvent* event) {
+  event->accept();
+  emit Closed();
+}
+
+void TRecMonForm_::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  if (Surface_) {
+    Surface_->WindowMoved(geometry().topLeft());
+  }
+}
+
+void TRecMonForm_::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // The detail panel is docked to the bottom edge: while the window is
+  // collapsed it sits below the visible client area.
+  QWidget& panel = ControlWidget(TControl::pnlAdvanced);
+  const QRect docked(0, height() - PanelHeight, width(), PanelHeight);
+  if (panel.geometry() != docked) {
+    panel.setGeometry(docked);
+  }
+}
+
+}  // namespace recmon

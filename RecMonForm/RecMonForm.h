@@ -1,0 +1,84 @@
+#pragma once
+
+// The monitor window: builds its controls, owns the monitor and its refresh
+// timer, reports errors, and offers the display surface to the monitor.
+
+#include <QTimer>
+#include <QWidget>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "FormLayout.h"
+#include "FormSurface.h"
+#include "Platform.h"
+#include "RecMonModel.h"
+#include "StatusSource.h"
+
+namespace recmon {
+
+inline constexpr std::chrono::milliseconds RefreshInterval{200};
+// How long window creation waits for the window manager to tell its frame.
+inline constexpr std::chrono::milliseconds FrameRequestTimeout{200};
+
+// Makes the status source the monitor reads; runs once, in FormCreate.
+using TChannelFactory = std::function<std::unique_ptr<IStatusSource>()>;
+
+// Shows an error text and returns once the user has dismissed it.
+using TErrorPresenter = std::function<void(const QString& text)>;
+
+class TRecMonForm_ final : public QWidget {
+  Q_OBJECT
+
+ public:
+  // The presenter defaults to the modal error box.
+  TRecMonForm_(std::unique_ptr<IRecMonPlatform> platform, TChannelFactory makeChannel,
+               TErrorPresenter presentError = {});
+  ~TRecMonForm_() override;
+
+  TRecMonModel& Model() { return *Model_; }
+  // Null when it could not be created.
+  const QTimer* Timer() const { return Timer_.get(); }
+  QWidget& ControlWidget(TControl control) const { return *Controls_[ControlIndex(control)]; }
+  bool ErrorBoxOpen() const { return ErrorBoxOpen_; }
+
+  void OnTimer();
+
+ signals:
+  // The window was closed, by the user or by the monitor; the program ends.
+  void Closed();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void FormCreate();
+  void FormShow();
+  void FormDestroy() noexcept;
+  void ConnectClicks();
+  // The frame the desktop draws around the window, as best known now.
+  QMargins ReadFrame();
+  // Follows a change of that frame (a window manager that tells it only once
+  // the window is mapped, a new theme): the outer measures change while the
+  // window stays put, so the full height and the last placed position are
+  // carried over and an unmoved window does not look moved.
+  void FollowFrame();
+  // Shows an error unless a box is already open; true once one was shown
+  // and dismissed.
+  bool ReportError(std::string_view prefix, const std::exception_ptr& error);
+  void PresentInBox(const QString& text);
+
+  std::unique_ptr<IRecMonPlatform> Platform_;
+  TChannelFactory MakeChannel_;
+  TErrorPresenter PresentError_;
+  TControlWidgets Controls_{};
+  std::unique_ptr<TFormSurface> Surface_;
+  std::unique_ptr<TRecMonModel> Model_;
+  std::unique_ptr<QTimer> Timer_;
+  bool ErrorBoxOpen_ = false;
+};
+
+}  // namespace recmon

@@ -1,0 +1,219 @@
+#include "X11Window.h"
+
+#include <xcb/xcb.h>
+
+#include <QGuiApplication>
+#include <QWidget>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace recmon {
+
+namespace {
+
+// _NET_WM_STATE client message actions and the source of the request.
+constexpr std::uint32_t StateRemove = 0;
+constexpr std::uint32_t StateAdd = 1;
+constexpr std::uint32_t SourceApplication = 1;
+
+struct TFree {
+  void operator()(void* p) const { std::free(p); }
+};
+template <class T>
+using TReply = std::unique_ptr<T, TFree>;
+
+xcb_connection_t* Connection() {
+  auto* x11 =
+      qGuiApp == nullptr ? nullptr : qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  return x11 == nullptr ? nullptr : x11->connection();
+}
+
+// Atoms never change for the life of the connection; looking one up costs a
+// round trip, so each is asked for once.
+xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+  static std::map<std::string, xcb_atom_t, std::less<>> known;
+  if (const auto it = known.find(std::string_view(name)); it != known.end()) {
+    return it->second;
+  }
+  const TReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+      c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr));
+  if (!reply) {
+    return XCB_ATOM_NONE;
+  }
+  known.emplace(name, reply->atom);
+  return reply->atom;
+}
+
+std::vector<xcb_atom_t> States(xcb_connection_t* c, xcb_window_t w, xcb_atom_t netWmState) {
+  const TReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+      c, xcb_get_property(c, 0, w, netWmState, XCB_ATOM_ATOM, 0, 1024), nullptr));
+  if (!reply || reply->format != 32 || reply->type != XCB_ATOM_ATOM) {
+    return {};
+  }
+  const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+  const auto count =
+      static_cast<std::size_t>(xcb_get_property_value_length(reply.get())) / sizeof(xcb_atom_t);
+  return {atoms, atoms + count};
+}
+
+xcb_window_t RootOf(xcb_connection_t* c, xcb_window_t w) {
+  const TReply<xcb_get_geometry_reply_t> reply(
+      xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr));
+  return reply ? reply->root : xcb_window_t{XCB_WINDOW_NONE};
+}
+
+// Asks the window manager to change states of a mapped window.
+void SendStateChange(xcb_connection_t* c, xcb_window_t w, std::uint32_t action, xcb_atom_t first,
+                     xcb_atom_t second) {
+  xcb_client_message_event_t event{};
+  event.response_type = XCB_CLIENT_MESSAGE;
+  event.format = 32;
+  event.window = w;
+  event.type = Atom(c, "_NET_WM_STATE");
+  event.data.data32[0] = action;
+  event.data.data32[1] = first;
+  event.data.data32[2] = second;
+  event.data.data32[3] = SourceApplication;
+  xcb_send_event(c, 0, RootOf(c, w),
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&event));
+}
+
+xcb_window_t NativeWindow(QWidget& window) {
+  return static_cast<xcb_window_t>(window.winId());
+}
+
+std::vector<std::uint32_t> Cardinals(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property) {
+  const TReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+      c, xcb_get_property(c, 0, w, property, XCB_ATOM_CARDINAL, 0, 16), nullptr));
+  if (!reply || reply->format != 32 || reply->type != XCB_ATOM_CARDINAL) {
+    return {};
+  }
+  const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+  const auto count =
+      static_cast<std::size_t>(xcb_get_property_value_length(reply.get())) / sizeof(std::uint32_t);
+  return {values, values + count};
+}
+
+std::optional<QMargins> ReadFrameExtents(xcb_connection_t* c, xcb_window_t w) {
+  // Order in the property: left, right, top, bottom.
+  const auto v = Cardinals(c, w, Atom(c, "_NET_FRAME_EXTENTS"));
+  if (v.size() != 4) {
+    return std::nullopt;
+  }
+  return QMargins(static_cast<int>(v[0]), static_cast<int>(v[2]), static_cast<int>(v[1]),
+                  static_cast<int>(v[3]));
+}
+
+bool WindowManagerSupports(xcb_connection_t* c, xcb_window_t root, const char* name) {
+  const TReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+      c, xcb_get_property(c, 0, root, Atom(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 0, 4096), nullptr));
+  if (!reply || reply->format != 32) {
+    return false;
+  }
+  const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+  const auto count =
+      static_cast<std::size_t>(xcb_get_property_value_length(reply.get())) / sizeof(xcb_atom_t);
+  const xcb_atom_t wanted = Atom(c, name);
+  return std::find(atoms, atoms + count, wanted) != atoms + count;
+}
+
+}  // namespace
+
+bool SetSkipTaskbar(QWidget& window) {
+  xcb_connection_t* c = Connection();
+  if (c == nullptr) {
+    return false;
+  }
+  const xcb_window_t w = NativeWindow(window);
+  const xcb_atom_t netWmState = Atom(c, "_NET_WM_STATE");
+  const xcb_atom_t skipTaskbar = Atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
+  const xcb_atom_t skipPager = Atom(c, "_NET_WM_STATE_SKIP_PAGER");
+  if (window.isVisible()) {
+    SendStateChange(c, w, StateAdd, skipTaskbar, skipPager);
+  } else {
+    // Before mapping the client owns the property; Qt merges its own states
+    // into what it finds there when it maps the window.
+    const auto present = States(c, w, netWmState);
+    for (const xcb_atom_t atom : {skipTaskbar, skipPager}) {
+      if (std::find(present.begin(), present.end(), atom) == present.end()) {
+        xcb_change_property(c, XCB_PROP_MODE_APPEND, w, netWmState, XCB_ATOM_ATOM, 32, 1, &atom);
+      }
+    }
+  }
+  xcb_flush(c);
+  return true;
+}
+
+bool SetStaysOnTop(QWidget& window, bool onTop) {
+  xcb_connection_t* c = Connection();
+  if (c == nullptr || !window.isVisible()) {
+    return false;
+  }
+  // Qt sets the old KDE state beside the EWMH one; both must go.
+  SendStateChange(c, NativeWindow(window), onTop ? StateAdd : StateRemove,
+                  Atom(c, "_NET_WM_STATE_ABOVE"), Atom(c, "_NET_WM_STATE_STAYS_ON_TOP"));
+  xcb_flush(c);
+  return true;
+}
+
+bool IsStaysOnTop(QWidget& window) {
+  xcb_connection_t* c = Connection();
+  if (c == nullptr) {
+    return false;
+  }
+  const auto states = States(c, NativeWindow(window), Atom(c, "_NET_WM_STATE"));
+  const xcb_atom_t above = Atom(c, "_NET_WM_STATE_ABOVE");
+  return std::find(states.begin(), states.end(), above) != states.end();
+}
+
+std::optional<QMargins> FrameExtents(QWidget& window) {
+  xcb_connection_t* c = Connection();
+  if (c == nullptr) {
+    return std::nullopt;
+  }
+  return ReadFrameExtents(c, NativeWindow(window));
+}
+
+std::optional<QMargins> RequestFrameExtents(QWidget& window, std::chrono::milliseconds timeout) {
+  constexpr std::chrono::milliseconds PollInterval{5};
+  xcb_connection_t* c = Connection();
+  if (c == nullptr) {
+    return std::nullopt;
+  }
+  const xcb_window_t w = NativeWindow(window);
+  const xcb_window_t root = RootOf(c, w);
+  if (!WindowManagerSupports(c, root, "_NET_REQUEST_FRAME_EXTENTS")) {
+    return std::nullopt;
+  }
+  xcb_client_message_event_t event{};
+  event.response_type = XCB_CLIENT_MESSAGE;
+  event.format = 32;
+  event.window = w;
+  event.type = Atom(c, "_NET_REQUEST_FRAME_EXTENTS");
+  xcb_send_event(c, 0, root,
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&event));
+  xcb_flush(c);
+  // The window manager is another process; each read below is a round trip
+  // to the server, so the answer shows up without running our event loop.
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (auto extents = ReadFrameExtents(c, w)) {
+      return extents;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return std::nullopt;
+    }
+    std::this_thread::sleep_for(PollInterval);
+  }
+}
+
+}  // namespace recmon

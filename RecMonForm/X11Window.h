@@ -1,0 +1,36 @@
+#pragma once
+
+// Window-manager states that Qt does not offer, set on the native X11 window
+// through the EWMH _NET_WM_STATE protocol. On any other platform (Wayland,
+// offscreen) these do nothing and report false.
+
+#include <QMargins>
+#include <chrono>
+#include <optional>
+
+class QWidget;
+
+namespace recmon {
+
+// Keeps the window out of task bars and pagers. Call after the native window
+// exists and before it is first shown; it is sent again once shown.
+bool SetSkipTaskbar(QWidget& window);
+
+// Gives up or takes back the always-on-top state without re-creating the
+// window (changing Qt's window flags would hide it and map it anew).
+bool SetStaysOnTop(QWidget& window, bool onTop);
+
+// Whether the window manager currently keeps the window above others.
+bool IsStaysOnTop(QWidget& window);
+
+// The frame the window manager draws (or will draw) around the window, as it
+// announces it in _NET_FRAME_EXTENTS; nothing before it has said.
+std::optional<QMargins> FrameExtents(QWidget& window);
+
+// Asks the window manager for the frame it will draw around the still
+// unmapped window and waits up to the timeout for the answer, so the window
+// can be placed by its outer size before it first appears. Nothing when the
+// window manager does not offer this or does not answer in time.
+std::optional<QMargins> RequestFrameExtents(QWidget& window, std::chrono::milliseconds timeout);
+
+}  // namespace recmon

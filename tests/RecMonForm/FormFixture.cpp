@@ -1,0 +1,56 @@
+#include "FormFixture.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace recmon::test {
+
+void BuildForm(TFormUnderTest& into, const TRecMonSnapshot& record, bool valid, bool realBoxes) {
+  auto platform = std::make_unique<TMemoryPlatform>();
+  into.Platform = platform.get();
+  auto* out = &into;
+  TChannelFactory makeChannel = [out, record, valid] {
+    auto source = std::make_unique<TMemoryStatusSource>();
+    if (valid) {
+      source->Bytes = EncodeStatus(record);
+    }
+    out->Source = source.get();
+    return std::unique_ptr<IStatusSource>(std::move(source));
+  };
+  TErrorPresenter present;
+  if (!realBoxes) {
+    present = [out](const QString& text) { out->Errors.push_back(text); };
+  }
+  into.Form = std::make_unique<TRecMonForm_>(std::move(platform), std::move(makeChannel), present);
+}
+
+std::unique_ptr<TFormUnderTest> MakeForm(const TRecMonSnapshot& record, bool valid,
+                                         bool realBoxes) {
+  auto result = std::make_unique<TFormUnderTest>();
+  BuildForm(*result, record, valid, realBoxes);
+  return result;
+}
+
+TRecMonForm_* OpenForm() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* form = qobject_cast<TRecMonForm_*>(w)) {
+      return form;
+    }
+  }
+  return nullptr;
+}
+
+std::string TextOf(const TRecMonForm_& form, TControl control) {
+  const auto* label = qobject_cast<const QLabel*>(&form.ControlWidget(control));
+  return label == nullptr ? std::string() : label->text().toStdString();
+}
+
+void Wait(int milliseconds) {
+  QEventLoop loop;
+  QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+}  // namespace recmon::test

@@ -1,0 +1,43 @@
+#pragma once
+
+// A real monitor window on the offscreen platform, over a record and a
+// platform held in memory.
+
+#include <QApplication>
+#include <QLabel>
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "MemoryPlatform.h"
+#include "RecMonForm.h"
+#include "StatusSource.h"
+
+namespace recmon::test {
+
+struct TFormUnderTest {
+  std::unique_ptr<TRecMonForm_> Form;
+  TMemoryPlatform* Platform = nullptr;    // owned by the form
+  TMemoryStatusSource* Source = nullptr;  // owned by the form's monitor
+  std::vector<QString> Errors;            // texts the form reported
+};
+
+// Builds the window (FormCreate runs, including the first refresh) over the
+// given record. Errors are collected instead of shown in a modal box unless
+// realBoxes is set. The fixture's platform and source are set before the
+// first refresh, so code running inside a box can already use them.
+void BuildForm(TFormUnderTest& into, const TRecMonSnapshot& record, bool valid, bool realBoxes);
+std::unique_ptr<TFormUnderTest> MakeForm(const TRecMonSnapshot& record, bool valid = true,
+                                         bool realBoxes = false);
+
+// The monitor window that is currently a top-level widget, if any.
+TRecMonForm_* OpenForm();
+
+// The label's text, as the user sees it.
+std::string TextOf(const TRecMonForm_& form, TControl control);
+
+// Runs the event loop for this long.
+void Wait(int milliseconds);
+
+}  // namespace recmon::test

@@ -1,0 +1,20 @@
+// One application object for every widget test, on the offscreen platform
+// that the test registration selects.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+#include "MonitorStyle.h"
+
+int main(int argc, char** argv) {
+  // Listing the tests at build time runs this program too, without the
+  // test's environment.
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  ::testing::InitGoogleTest(&argc, argv);
+  QApplication app(argc, argv);
+  QApplication::setStyle(new recmon::TMonitorStyle);
+  QApplication::setQuitOnLastWindowClosed(false);
+  return RUN_ALL_TESTS();
+}
