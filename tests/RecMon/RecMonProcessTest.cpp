@@ -1,0 +1,83 @@
+// The built recmon as a user starts it, beside the demo recorder: real
+// processes on a private runtime directory, on the offscreen platform.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <thread>
+
+#include "TestProcess.h"
+
+namespace recmon {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using test::Exists;
+using test::TChildProcess;
+
+// The monitor closes itself on the first refresh (every 200 ms) once
+// recording has been off for more than ten seconds; the process then ends.
+constexpr auto SelfCloseEarliest = 10s;
+constexpr auto SelfCloseLatest = 12s;
+
+// What is left of the latest close time counted from a moment.
+std::chrono::milliseconds Remaining(Clock::time_point from) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(SelfCloseLatest -
+                                                               (Clock::now() - from));
+}
+
+class RecMonProcess : public ::testing::Test {
+ protected:
+  // No X server in CI: the monitors run on Qt's offscreen platform.
+  void SetUp() override { ::setenv("QT_QPA_PLATFORM", "offscreen", 1); }
+  test::TRuntimeDir Runtime;
+};
+
+TEST_F(RecMonProcess, WithNoRecorderItClosesItselfAfterTenSecondsAndDetaches) {
+  const auto start = Clock::now();
+  TChildProcess monitor(RECMON, {});
+  EXPECT_FALSE(monitor.Wait(SelfCloseEarliest - 500ms)) << monitor.Errors();
+  EXPECT_TRUE(Exists(Runtime.MapPath())) << "attached while running";
+  EXPECT_EQ(monitor.Wait(Remaining(start)), 0) << monitor.Errors();
+  EXPECT_GE(Clock::now() - start, SelfCloseEarliest);
+  EXPECT_FALSE(Exists(Runtime.MapPath())) << "the last user out removes the record";
+}
+
+TEST_F(RecMonProcess, StaysOpenWhileRecordingAndClosesTenSecondsAfterItStops) {
+  TChildProcess recorder(RECMON_SIM, {"set", "Recording=1", "StartTime=now", "FileName=/tmp/x.wav",
+                                      "--hold", "forever"});
+  const auto holding = recorder.ReadLine(5s);
+  ASSERT_TRUE(holding && holding->starts_with("holding")) << recorder.Errors();
+
+  TChildProcess monitor(RECMON, {});
+  EXPECT_FALSE(monitor.Wait(SelfCloseLatest)) << "closed while recording: " << monitor.Errors();
+
+  // The call ends: the recorder clears the flag and goes.
+  TChildProcess cleared(RECMON_SIM, {"set", "Recording=0", "FileName=/tmp/x.wav"});
+  ASSERT_EQ(cleared.Wait(5s), 0) << cleared.Errors();
+  const auto stopped = Clock::now();
+  recorder.Signal(SIGTERM);
+  EXPECT_EQ(recorder.Wait(3s), 0);
+
+  EXPECT_FALSE(monitor.Wait(SelfCloseEarliest - 500ms)) << monitor.Errors();
+  EXPECT_EQ(monitor.Wait(Remaining(stopped)), 0) << monitor.Errors();
+  EXPECT_GE(Clock::now() - stopped, SelfCloseEarliest);
+  EXPECT_FALSE(Exists(Runtime.MapPath()));
+}
+
+TEST_F(RecMonProcess, TwoMonitorsRunSideBySideOnTheSameRecord) {
+  TChildProcess first(RECMON, {});
+  TChildProcess second(RECMON, {});
+  std::this_thread::sleep_for(1s);
+  EXPECT_FALSE(first.Wait(0ms)) << first.Errors();
+  EXPECT_FALSE(second.Wait(0ms)) << second.Errors();
+  first.Signal(SIGTERM);
+  second.Signal(SIGTERM);
+}
+
+}  // namespace
+}  // namespace recmon
