@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QWidget>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -102,14 +103,19 @@ std::vector<std::uint32_t> Cardinals(xcb_connection_t* c, xcb_window_t w, xcb_at
   return {values, values + count};
 }
 
-std::optional<QMargins> ReadFrameExtents(xcb_connection_t* c, xcb_window_t w) {
+// The extents in the window's own (device-independent) pixels: the window
+// manager counts device pixels, which differ on a scaled display.
+std::optional<QMargins> ReadFrameExtents(xcb_connection_t* c, QWidget& window) {
   // Order in the property: left, right, top, bottom.
-  const auto v = Cardinals(c, w, Atom(c, "_NET_FRAME_EXTENTS"));
+  const auto v = Cardinals(c, NativeWindow(window), Atom(c, "_NET_FRAME_EXTENTS"));
   if (v.size() != 4) {
     return std::nullopt;
   }
-  return QMargins(static_cast<int>(v[0]), static_cast<int>(v[2]), static_cast<int>(v[1]),
-                  static_cast<int>(v[3]));
+  const qreal ratio = window.devicePixelRatioF() > 0 ? window.devicePixelRatioF() : 1;
+  const auto logical = [ratio](std::uint32_t device) {
+    return static_cast<int>(std::lround(static_cast<double>(device) / ratio));
+  };
+  return QMargins(logical(v[0]), logical(v[2]), logical(v[1]), logical(v[3]));
 }
 
 bool WindowManagerSupports(xcb_connection_t* c, xcb_window_t root, const char* name) {
@@ -179,7 +185,7 @@ std::optional<QMargins> FrameExtents(QWidget& window) {
   if (c == nullptr) {
     return std::nullopt;
   }
-  return ReadFrameExtents(c, NativeWindow(window));
+  return ReadFrameExtents(c, window);
 }
 
 std::optional<QMargins> RequestFrameExtents(QWidget& window, std::chrono::milliseconds timeout) {
@@ -206,7 +212,7 @@ std::optional<QMargins> RequestFrameExtents(QWidget& window, std::chrono::millis
   // to the server, so the answer shows up without running our event loop.
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (;;) {
-    if (auto extents = ReadFrameExtents(c, w)) {
+    if (auto extents = ReadFrameExtents(c, window)) {
       return extents;
     }
     if (std::chrono::steady_clock::now() >= deadline) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <ostream>
 
 #include "Glyphs.h"
 
@@ -14,6 +15,9 @@ struct TGlyphCase {
   TGlyph Glyph;
   int Size;
   qreal Ratio;
+  friend void PrintTo(const TGlyphCase& c, std::ostream* os) {
+    *os << "glyph " << static_cast<int>(c.Glyph) << " at ratio " << c.Ratio;
+  }
 };
 
 class GlyphDrawing : public ::testing::TestWithParam<TGlyphCase> {};

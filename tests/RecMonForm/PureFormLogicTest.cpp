@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <ostream>
 #include <stdexcept>
 
 #include "ErrorText.h"
@@ -20,6 +21,7 @@ struct TSeparatorCase {
   const char* Format;
   const char* AmPm;
   const char* Separator;
+  friend void PrintTo(const TSeparatorCase& c, std::ostream* os) { *os << c.Format; }
 };
 
 class TimeSeparator : public ::testing::TestWithParam<TSeparatorCase> {};
@@ -53,6 +55,7 @@ struct TEnvCase {
   const char* Name;
   TSessionEnv Env;
   bool X11;
+  friend void PrintTo(const TEnvCase& c, std::ostream* os) { *os << c.Name; }
 };
 
 class PlatformChoice : public ::testing::TestWithParam<TEnvCase> {};
