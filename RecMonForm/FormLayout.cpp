@@ -27,7 +27,7 @@ constexpr TColor Lime = 0x00FF00;
 constexpr int RowCaptionLeft = 3;
 constexpr int RowValueLeft = 116;
 
-constexpr TControlSpec Row(TControl id, int top, std::string_view text, bool caption) {
+constexpr TControlDef Row(TControl id, int top, std::string_view text, bool caption) {
   return {.Id = id,
           .Kind = K::Label,
           .Left = caption ? RowCaptionLeft : RowValueLeft,
@@ -42,29 +42,29 @@ QColor ToQColor(TColor c) {
                 static_cast<int>(c & 0xFF));
 }
 
-QWidget* MakeWidget(const TControlSpec& spec, QWidget& parent) {
-  switch (spec.Kind) {
+QWidget* MakeWidget(const TControlDef& def, QWidget& parent) {
+  switch (def.Kind) {
     case K::Image:
-      return new TGlyphImage(*spec.Glyph, &parent);
+      return new TGlyphImage(*def.Glyph, &parent);
     case K::Shape:
-      return new TShapeRect(ToQColor(*spec.Fill), &parent);
+      return new TShapeRect(ToQColor(*def.Fill), &parent);
     case K::Panel:
       return new QWidget(&parent);
     case K::Label:
       break;
   }
-  auto* label = new QLabel(QString::fromUtf8(spec.Text.data(), std::ssize(spec.Text)), &parent);
+  auto* label = new QLabel(QString::fromUtf8(def.Text.data(), std::ssize(def.Text)), &parent);
   label->setTextFormat(Qt::PlainText);
-  label->setAlignment((spec.Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+  label->setAlignment((def.Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
   QFont font = FormFont();
-  font.setBold(spec.Bold);
-  font.setUnderline(spec.Link);
+  font.setBold(def.Bold);
+  font.setUnderline(def.Link);
   label->setFont(font);
-  if (spec.TextColor || spec.Link) {
+  if (def.TextColor || def.Link) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText,
-                     spec.Link ? QGuiApplication::palette().color(QPalette::Highlight)
-                               : ToQColor(*spec.TextColor));
+                     def.Link ? QGuiApplication::palette().color(QPalette::Highlight)
+                              : ToQColor(*def.TextColor));
     label->setPalette(palette);
   }
   return label;
@@ -72,7 +72,7 @@ QWidget* MakeWidget(const TControlSpec& spec, QWidget& parent) {
 
 }  // namespace
 
-const std::array<TControlSpec, ControlCount> FormControls{{
+const std::array<TControlDef, ControlCount> FormControls{{
     {.Id = lblRecording,
      .Left = -1,
      .Top = 10,
@@ -189,22 +189,22 @@ const std::array<TControlSpec, ControlCount> FormControls{{
 
 TControlWidgets BuildControls(QWidget& form) {
   TControlWidgets widgets{};
-  for (const TControlSpec& spec : FormControls) {
-    QWidget& parent = spec.InPanel ? *widgets[ControlIndex(pnlAdvanced)] : form;
-    QWidget* w = MakeWidget(spec, parent);
+  for (const TControlDef& def : FormControls) {
+    QWidget& parent = def.InPanel ? *widgets[ControlIndex(pnlAdvanced)] : form;
+    QWidget* w = MakeWidget(def, parent);
     w->setObjectName(
-        QString::fromLatin1(ControlName(spec.Id).data(), std::ssize(ControlName(spec.Id))));
-    if (spec.Width == 0 && spec.Height == 0) {
-      w->move(spec.Left, spec.Top);
+        QString::fromLatin1(ControlName(def.Id).data(), std::ssize(ControlName(def.Id))));
+    if (def.Width == 0 && def.Height == 0) {
+      w->move(def.Left, def.Top);
       w->adjustSize();
     } else {
-      w->setGeometry(spec.Left, spec.Top, spec.Width, spec.Height);
+      w->setGeometry(def.Left, def.Top, def.Width, def.Height);
     }
-    if (spec.HandCursor) {
+    if (def.HandCursor) {
       w->setCursor(Qt::PointingHandCursor);
     }
-    w->setVisible(spec.Visible);
-    widgets[ControlIndex(spec.Id)] = w;
+    w->setVisible(def.Visible);
+    widgets[ControlIndex(def.Id)] = w;
   }
   return widgets;
 }

@@ -22,7 +22,7 @@ inline constexpr int PanelHeight = 104;
 
 enum class TControlKind : std::uint8_t { Label, Image, Shape, Panel };
 
-struct TControlSpec {
+struct TControlDef {
   TControl Id = TControl::lblRecording;
   TControlKind Kind = TControlKind::Label;
   int Left = 0;
@@ -42,7 +42,7 @@ struct TControlSpec {
   bool Visible = true;
 };
 
-extern const std::array<TControlSpec, ControlCount> FormControls;
+extern const std::array<TControlDef, ControlCount> FormControls;
 
 using TControlWidgets = std::array<QWidget*, ControlCount>;
 

@@ -20,9 +20,9 @@ QString FromBytes(const std::string& text) {
 }
 
 bool TakesSizeOfText(TControl control) {
-  for (const TControlSpec& spec : FormControls) {
-    if (spec.Id == control) {
-      return spec.Width == 0 && spec.Height == 0;
+  for (const TControlDef& def : FormControls) {
+    if (def.Id == control) {
+      return def.Width == 0 && def.Height == 0;
     }
   }
   return false;
@@ -32,8 +32,8 @@ bool TakesSizeOfText(TControl control) {
 
 TFormSurface::TFormSurface(QWidget& window, const TControlWidgets& controls)
     : Window_(window), Controls_(controls) {
-  for (const TControlSpec& spec : FormControls) {
-    Captions_[ControlIndex(spec.Id)] = std::string(spec.Text);
+  for (const TControlDef& def : FormControls) {
+    Captions_[ControlIndex(def.Id)] = std::string(def.Text);
   }
 }
 

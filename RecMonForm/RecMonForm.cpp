@@ -90,9 +90,9 @@ void TRecMonForm_::FormCreate() {
   Model_->FullHeight = Surface_->WindowHeight();
   Model_->PlacementPending = true;
   try {
-    for (const TControlSpec& spec : FormControls) {
-      if (spec.Tooltip) {
-        ControlWidget(spec.Id).setToolTipDuration(static_cast<int>(TooltipDuration.count()));
+    for (const TControlDef& def : FormControls) {
+      if (def.Tooltip) {
+        ControlWidget(def.Id).setToolTipDuration(static_cast<int>(TooltipDuration.count()));
       }
     }
     Model_->Channel = MakeChannel_();
