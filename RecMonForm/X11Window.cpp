@@ -189,7 +189,7 @@ std::optional<QMargins> FrameExtents(QWidget& window) {
 }
 
 std::optional<QMargins> RequestFrameExtents(QWidget& window, std::chrono::milliseconds timeout) {
-  constexpr std::chrono::milliseconds PollInterval{5};
+  constexpr std::chrono::milliseconds PollInterval{1};
   xcb_connection_t* c = Connection();
   if (c == nullptr) {
     return std::nullopt;
