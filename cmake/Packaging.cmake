@@ -22,6 +22,9 @@ set(CPACK_PACKAGE_DESCRIPTION
     "recorder.")
 set(CPACK_DEBIAN_PACKAGE_SECTION "sound")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The window's own font (a Tahoma of the same metrics) and the opener that
+# shows the recording's folder; the monitor works without either.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, xdg-utils")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
 include(CPack)
