@@ -9,6 +9,7 @@
 #include "PlatformChoice.h"
 #include "RecMonChannel.h"
 #include "RecMonForm.h"
+#include "StopSignals.h"
 
 namespace recmon {
 
@@ -35,6 +36,7 @@ int RunRecMon(int argc, char** argv) {
   // The window is a tool window, which Qt does not count when deciding that
   // the last window closed; the program ends on its Closed signal instead.
   QApplication::setQuitOnLastWindowClosed(false);
+  QuitOnStopSignals(app);
 
   auto form = std::make_unique<TRecMonForm_>(std::make_unique<TDesktopPlatform>(), AttachChannel);
   QObject::connect(form.get(), &TRecMonForm_::Closed, &app, [] { QCoreApplication::exit(0); });

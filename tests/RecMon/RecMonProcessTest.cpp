@@ -77,6 +77,19 @@ TEST_F(RecMonProcess, TwoMonitorsRunSideBySideOnTheSameRecord) {
   EXPECT_FALSE(second.Wait(0ms)) << second.Errors();
   first.Signal(SIGTERM);
   second.Signal(SIGTERM);
+  EXPECT_EQ(first.Wait(3s), 0) << first.Errors();
+  EXPECT_EQ(second.Wait(3s), 0) << second.Errors();
+}
+
+TEST_F(RecMonProcess, AStopSignalEndsItLikeClosingTheWindow) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    TChildProcess monitor(RECMON, {});
+    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(Exists(Runtime.MapPath())) << "attached while running";
+    monitor.Signal(signal);
+    EXPECT_EQ(monitor.Wait(3s), 0) << "signal " << signal << ": " << monitor.Errors();
+    EXPECT_FALSE(Exists(Runtime.MapPath())) << "detached on signal " << signal;
+  }
 }
 
 }  // namespace
