@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "ChannelDirectory.h"
 #include "RecMonChannel.h"
@@ -16,13 +17,6 @@
 namespace recmon {
 
 namespace {
-
-void CloseFd(int& fd) {
-  if (fd >= 0) {
-    ::close(fd);
-    fd = -1;
-  }
-}
 
 std::runtime_error WrongSize(const std::string& size, const char* consequence) {
   return std::runtime_error("status record is " + size + " bytes long, not " +
@@ -47,10 +41,10 @@ void TRecMonChannel::Create() {
     if (mapping && !JoinRecord(mapping.Get())) {
       mapping.Reset();
     }
-    Mutex = mutex.Release();
-    Mapping = mapping.Release();
-    Gate_ = gate.Release();
-    ::flock(Gate_, LOCK_UN);
+    ::flock(gate.Get(), LOCK_UN);
+    Mutex = std::move(mutex);
+    Mapping = std::move(mapping);
+    Gate_ = std::move(gate);
   } catch (...) {
     // Only an allocation can throw here; the channel is then simply empty.
     CloseAll();
@@ -73,18 +67,18 @@ bool TRecMonChannel::JoinRecord(int fd) {
 }
 
 void TRecMonChannel::Destroy() {
-  if (Gate_ < 0 && Mutex < 0 && Mapping < 0) {
+  if (!Gate_ && !Mutex && !Mapping) {
     return;
   }
-  if (Gate_ >= 0 && Mapping >= 0 && FlockRetrying(Gate_, LOCK_EX) &&
-      FlockRetrying(Mapping, LOCK_EX | LOCK_NB)) {
+  if (Gate_ && Mapping && FlockRetrying(Gate_.Get(), LOCK_EX) &&
+      FlockRetrying(Mapping.Get(), LOCK_EX | LOCK_NB)) {
     // Last one out. Only files still under their names are removed, and the
     // lock file only when it is the one held, so nothing foreign goes.
-    if (NameRefersTo(Gate_, RecMonMapName, Mapping)) {
-      ::unlinkat(Gate_, RecMonMapName, 0);
+    if (NameRefersTo(Gate_.Get(), RecMonMapName, Mapping.Get())) {
+      ::unlinkat(Gate_.Get(), RecMonMapName, 0);
     }
-    if (Mutex >= 0 && NameRefersTo(Gate_, RecMonMutexName, Mutex)) {
-      ::unlinkat(Gate_, RecMonMutexName, 0);
+    if (Mutex && NameRefersTo(Gate_.Get(), RecMonMutexName, Mutex.Get())) {
+      ::unlinkat(Gate_.Get(), RecMonMutexName, 0);
     }
   }
   CloseAll();  // closing the directory last releases the gate
@@ -92,28 +86,28 @@ void TRecMonChannel::Destroy() {
 
 void TRecMonChannel::CloseAll() {
   Locked_ = false;
-  CloseFd(Mapping);
-  CloseFd(Mutex);
-  CloseFd(Gate_);
+  Mapping.Reset();
+  Mutex.Reset();
+  Gate_.Reset();
 }
 
 void TRecMonChannel::Lock() {
-  if (Mutex >= 0) {
+  if (Mutex) {
     // A lock that cannot be had at all (not merely busy) lets the caller go
     // on without it, as with no lock file.
-    Locked_ = FlockRetrying(Mutex, LOCK_EX);
+    Locked_ = FlockRetrying(Mutex.Get(), LOCK_EX);
   }
 }
 
 void TRecMonChannel::Unlock() {
-  if (Mutex >= 0 && Locked_) {
-    ::flock(Mutex, LOCK_UN);
+  if (Mutex && Locked_) {
+    ::flock(Mutex.Get(), LOCK_UN);
     Locked_ = false;
   }
 }
 
 std::span<const std::uint8_t> TRecMonChannel::View() {
-  if (Mapping < 0) {
+  if (!Mapping) {
     return {};
   }
   // Copied with a read, never through a mapping: a file that a peer shrank
@@ -123,7 +117,7 @@ std::span<const std::uint8_t> TRecMonChannel::View() {
   iovec parts[] = {{Buffer_.data(), Buffer_.size()}, {&beyond, 1}};
   ssize_t got = 0;
   do {
-    got = ::preadv(Mapping, parts, 2, 0);
+    got = ::preadv(Mapping.Get(), parts, 2, 0);
   } while (got < 0 && errno == EINTR);
   if (got < 0) {
     throw std::system_error(errno, std::generic_category(), "reading the status record");
@@ -137,11 +131,11 @@ std::span<const std::uint8_t> TRecMonChannel::View() {
 }
 
 void TRecMonChannel::Write(const TRecMonStatusBytes& bytes) {
-  if (Mapping < 0) {
+  if (!Mapping) {
     throw std::runtime_error("status record is not available in " + RecMonChannelDirectory());
   }
   struct stat st {};
-  if (::fstat(Mapping, &st) != 0) {
+  if (::fstat(Mapping.Get(), &st) != 0) {
     throw std::system_error(errno, std::generic_category(), "checking the status record");
   }
   if (static_cast<std::size_t>(st.st_size) != RecMonStatusSize) {
@@ -149,7 +143,7 @@ void TRecMonChannel::Write(const TRecMonStatusBytes& bytes) {
   }
   ssize_t put = 0;
   do {
-    put = ::pwrite(Mapping, bytes.data(), bytes.size(), 0);
+    put = ::pwrite(Mapping.Get(), bytes.data(), bytes.size(), 0);
   } while (put < 0 && errno == EINTR);
   if (put < 0) {
     throw std::system_error(errno, std::generic_category(), "writing the status record");

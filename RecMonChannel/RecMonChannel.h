@@ -19,6 +19,7 @@
 
 #include "RecordingDefs.h"
 #include "StatusSource.h"
+#include "UniqueFd.h"
 
 namespace recmon {
 
@@ -31,7 +32,7 @@ class TRecMonChannel final : public IStatusSource {
   TRecMonChannel& operator=(const TRecMonChannel&) = delete;
 
   // Attaches (detaching first if attached). Never fails visibly and never
-  // throws: whatever cannot be obtained or is not trusted stays at -1.
+  // throws: whatever cannot be obtained or is not trusted stays empty.
   void Create();
   // Detaches; the last program out removes both files. Idempotent.
   void Destroy();
@@ -51,14 +52,14 @@ class TRecMonChannel final : public IStatusSource {
   // longer exactly 608 bytes (a peer shrank it; it is never regrown here).
   void Write(const TRecMonStatusBytes& bytes);
 
-  int Mutex = -1;    // the lock file, VardimexKestrumRecMonMutex
-  int Mapping = -1;  // the record file, VardimexKestrumRecMonMap, shared-flocked while attached
+  TUniqueFd Mutex;    // the lock file, VardimexKestrumRecMonMutex
+  TUniqueFd Mapping;  // the record file, VardimexKestrumRecMonMap, shared-flocked while attached
 
  private:
   bool JoinRecord(int fd);
   void CloseAll();
 
-  int Gate_ = -1;  // the directory; kept open so that detaching locks the same one
+  TUniqueFd Gate_;  // the directory; kept open so that detaching locks the same one
   bool Locked_ = false;
   TRecMonStatusBytes Buffer_{};
 };

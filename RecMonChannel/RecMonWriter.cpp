@@ -9,7 +9,7 @@ namespace recmon {
 
 TRecMonWriter::TRecMonWriter() {
   Channel_.Create();
-  if (Channel_.Mutex < 0 || Channel_.Mapping < 0) {
+  if (!Channel_.Mutex || !Channel_.Mapping) {
     throw std::runtime_error(
         "the status channel is not available in " + RecMonChannelDirectory() +
         " (missing parent folder, or an entry there not owned by you, open to others, "

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "MonitorStyle.h"
+#include "QtColor.h"
 
 namespace recmon {
 
@@ -17,15 +18,6 @@ namespace {
 QString FromBytes(const std::string& text) {
   // Paths come from the recorder as bytes in the machine's encoding.
   return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-bool TakesSizeOfText(TControl control) {
-  for (const TControlDef& def : FormControls) {
-    if (def.Id == control) {
-      return def.Width == 0 && def.Height == 0;
-    }
-  }
-  return false;
 }
 
 }  // namespace
@@ -49,7 +41,7 @@ void TFormSurface::SetCaption(TControl control, const std::string& text) {
   current = text;
   if (auto* label = qobject_cast<QLabel*>(&Control(control))) {
     label->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-    if (TakesSizeOfText(control)) {
+    if (ControlDef(control).TakesSizeOfText()) {
       label->adjustSize();
     }
   }
@@ -125,9 +117,7 @@ void TFormSurface::SetWindowColor(TColor color) {
   }
   Color_ = color;
   QPalette palette = Window_.palette();
-  palette.setColor(QPalette::Window,
-                   QColor(static_cast<int>((color >> 16) & 0xFF),
-                          static_cast<int>((color >> 8) & 0xFF), static_cast<int>(color & 0xFF)));
+  palette.setColor(QPalette::Window, ToQColor(color));
   Window_.setPalette(palette);
 }
 

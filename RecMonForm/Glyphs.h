@@ -8,14 +8,9 @@
 #include <QSize>
 #include <cstdint>
 
-namespace recmon {
+#include "WindowLayout.h"
 
-enum class TGlyph : std::uint8_t {
-  PinOut,        // a push-pin lying on its side (window not pinned)
-  PinIn,         // an upright push-pin (window pinned)
-  HideAdvanced,  // a triangle pointing down (detail panel shown)
-  Advanced,      // a triangle pointing right (detail panel hidden)
-};
+namespace recmon {
 
 inline const QColor GlyphKeyColor{0xFF, 0x00, 0xFF};
 

@@ -7,9 +7,9 @@
 #include "DesktopPlatform.h"
 #include "MonitorStyle.h"
 #include "PlatformChoice.h"
+#include "QuitOnSignals.h"
 #include "RecMonChannel.h"
 #include "RecMonForm.h"
-#include "StopSignals.h"
 
 namespace recmon {
 

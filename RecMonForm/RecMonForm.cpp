@@ -22,6 +22,10 @@ constexpr Qt::WindowFlags FormWindowFlags = Qt::Tool | Qt::WindowStaysOnTopHint 
                                             Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                             Qt::WindowCloseButtonHint;
 
+TFrame ToFrame(const QMargins& m) {
+  return {m.left(), m.top(), m.right(), m.bottom()};
+}
+
 QString ToQString(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -86,9 +90,7 @@ void TRecMonForm_::ConnectClicks() {
 }
 
 void TRecMonForm_::FormCreate() {
-  Model_->CreatedAt = Platform_->Now();
-  Model_->FullHeight = Surface_->WindowHeight();
-  Model_->PlacementPending = true;
+  Model_->Start();
   try {
     for (const TControlDef& def : FormControls) {
       if (def.Tooltip) {
@@ -135,16 +137,8 @@ void TRecMonForm_::FollowFrame() {
   if (frame == known) {
     return;
   }
-  TRecMonModel& m = *Model_;
-  const bool unmoved =
-      m.PlacedLeft == Surface_->WindowLeft() && m.PlacedTop == Surface_->WindowTop();
   Surface_->SetFrame(frame);
-  if (unmoved) {
-    m.PlacedLeft = Surface_->WindowLeft();
-    m.PlacedTop = Surface_->WindowTop();
-  }
-  m.FullHeight =
-      WrapAdd(m.FullHeight, (frame.top() + frame.bottom()) - (known.top() + known.bottom()));
+  Model_->FrameChanged(ToFrame(known), ToFrame(frame));
 }
 
 void TRecMonForm_::FormShow() {

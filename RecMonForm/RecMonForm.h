@@ -62,9 +62,8 @@ class TRecMonForm_ final : public QWidget {
   // The frame the desktop draws around the window, as best known now.
   QMargins ReadFrame();
   // Follows a change of that frame (a window manager that tells it only once
-  // the window is mapped, a new theme): the outer measures change while the
-  // window stays put, so the full height and the last placed position are
-  // carried over and an unmoved window does not look moved.
+  // the window is mapped, a new theme); the monitor carries its placement
+  // over.
   void FollowFrame();
   // Shows an error unless a box is already open; true once one was shown
   // and dismissed.

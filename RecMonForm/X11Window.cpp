@@ -170,16 +170,6 @@ bool SetStaysOnTop(QWidget& window, bool onTop) {
   return true;
 }
 
-bool IsStaysOnTop(QWidget& window) {
-  xcb_connection_t* c = Connection();
-  if (c == nullptr) {
-    return false;
-  }
-  const auto states = States(c, NativeWindow(window), Atom(c, "_NET_WM_STATE"));
-  const xcb_atom_t above = Atom(c, "_NET_WM_STATE_ABOVE");
-  return std::find(states.begin(), states.end(), above) != states.end();
-}
-
 std::optional<QMargins> FrameExtents(QWidget& window) {
   xcb_connection_t* c = Connection();
   if (c == nullptr) {

@@ -20,9 +20,6 @@ bool SetSkipTaskbar(QWidget& window);
 // window (changing Qt's window flags would hide it and map it anew).
 bool SetStaysOnTop(QWidget& window, bool onTop);
 
-// Whether the window manager currently keeps the window above others.
-bool IsStaysOnTop(QWidget& window);
-
 // The frame the window manager draws (or will draw) around the window, as it
 // announces it in _NET_FRAME_EXTENTS; nothing before it has said.
 std::optional<QMargins> FrameExtents(QWidget& window);

@@ -90,6 +90,15 @@ struct TWorkArea {
   bool operator==(const TWorkArea&) const = default;
 };
 
+// The frame the desktop draws around the window's client area, in pixels.
+struct TFrame {
+  std::int32_t Left = 0;
+  std::int32_t Top = 0;
+  std::int32_t Right = 0;
+  std::int32_t Bottom = 0;
+  bool operator==(const TFrame&) const = default;
+};
+
 class IDisplaySurface {
  public:
   virtual ~IDisplaySurface() = default;

@@ -3,12 +3,19 @@
 #include "BufferHealth.h"
 #include "FileReadouts.h"
 #include "LevelMeters.h"
+#include "StatusLock.h"
 #include "TimeReadouts.h"
 
 namespace recmon {
 
 TRecMonModel::TRecMonModel(IDisplaySurface& surface, IRecMonPlatform& platform)
     : Surface_(surface), Platform_(platform), TimeSeparator_(platform.TimeSeparator()) {}
+
+void TRecMonModel::Start() {
+  CreatedAt = Platform_.Now();
+  FullHeight = Surface_.WindowHeight();
+  PlacementPending = true;
+}
 
 void TRecMonModel::RefreshDisplay() {
   ReadSnapshot();
@@ -27,26 +34,22 @@ void TRecMonModel::RefreshDisplay() {
   CheckSelfClose();
 }
 
-void TRecMonModel::ReadSnapshot() {
+void TRecMonModel::ReadSnapshot() noexcept {
   if (!Channel) {
     return;
   }
   // Whatever goes wrong here (no record, a short read, a bad size) leaves
   // the state as it was; the next tick simply tries again.
   try {
-    Channel->Lock();
-    try {
-      const auto view = Channel->View();
-      if (!view.empty()) {
-        const auto snapshot = DecodeStatus(view);
-        Valid = snapshot.has_value();
-        if (snapshot) {
-          TakeSnapshot(*snapshot);
-        }
+    const TStatusLock lock(*Channel);
+    const auto view = Channel->View();
+    if (!view.empty()) {
+      const auto snapshot = DecodeStatus(view);
+      Valid = snapshot.has_value();
+      if (snapshot) {
+        TakeSnapshot(*snapshot);
       }
-    } catch (...) {
     }
-    Channel->Unlock();
   } catch (...) {
   }
 }
@@ -70,7 +73,7 @@ void TRecMonModel::TakeSnapshot(const TRecMonSnapshot& s) {
   TheirRecordMode = s.TheirRecordMode;
 }
 
-void TRecMonModel::UpdateMeters() {
+void TRecMonModel::UpdateMeters() noexcept {
   // A garbage level must not stop the refresh: the step stops where it
   // failed, silently, and leaves the rest of what it sets as it was.
   try {
@@ -219,6 +222,20 @@ void TRecMonModel::PlaceWindow() {
   PlacedTop = Surface_.WindowTop();
   PlacedLeft = Surface_.WindowLeft();
   PlacementPending = false;
+}
+
+void TRecMonModel::FrameChanged(const TFrame& before, const TFrame& after) {
+  // Where the window's outer edge was under the old frame: the client area
+  // has not moved, only the frame around it.
+  const bool unmoved =
+      PlacedLeft == WrapAdd(Surface_.WindowLeft(), WrapSub(after.Left, before.Left)) &&
+      PlacedTop == WrapAdd(Surface_.WindowTop(), WrapSub(after.Top, before.Top));
+  if (unmoved) {
+    PlacedLeft = Surface_.WindowLeft();
+    PlacedTop = Surface_.WindowTop();
+  }
+  FullHeight = WrapAdd(
+      FullHeight, WrapSub(WrapAdd(after.Top, after.Bottom), WrapAdd(before.Top, before.Bottom)));
 }
 
 void TRecMonModel::InitMeters() {

@@ -61,13 +61,20 @@ class TRecMonModel final {
   std::uint32_t TheirLastSoundTick = 0;
   std::int32_t TheirRecordMode = 0;
 
+  // What the window does once at creation, before the first refresh: the
+  // self-close clock starts now, the window's present outer height is its
+  // full (expanded) height, and the first placement is still to come.
+  void Start();
+
   // One full refresh. Errors of the snapshot and the meters are swallowed;
   // any other step's error ends the cycle and reaches the caller.
   void RefreshDisplay();
 
-  // The fourteen steps, in the order RefreshDisplay runs them.
-  void ReadSnapshot();
-  void UpdateMeters();
+  // The fourteen steps, in the order RefreshDisplay runs them. The first two
+  // swallow their own errors: a record that cannot be read or a level that
+  // cannot be drawn must not stop the rest of the refresh.
+  void ReadSnapshot() noexcept;
+  void UpdateMeters() noexcept;
   void UpdateRecordingCaption();
   void UpdateFileHint();
   void UpdateFileSize();
@@ -83,6 +90,13 @@ class TRecMonModel final {
 
   // Bottom-right of the work area, unless the user has moved the window.
   void PlaceWindow();
+  // The desktop's frame around the client area changed from `before` to
+  // `after` (a window manager that tells it only once the window is mapped,
+  // a new theme), and the surface already measures the window with `after`.
+  // The client area stayed put, so the outer measures changed under the
+  // monitor: the full height follows, and an unmoved window's placed position
+  // is carried over so that it is not taken for one the user moved.
+  void FrameChanged(const TFrame& before, const TFrame& after);
   // Sets up the bars when the window is shown.
   void InitMeters();
 

@@ -1,6 +1,5 @@
 #include "TimeReadouts.h"
 
-#include "DateTime.h"
 #include "RecordingDefs.h"
 
 namespace recmon {

@@ -20,6 +20,18 @@ inline constexpr std::int32_t TheirRecordModeRecorded = 2;
 
 inline constexpr std::size_t RecMonFileNameSize = 512;
 
+// The record's date-time value: a double counting days since 1899-12-30 00:00
+// local time, the time of day as the fraction.
+inline constexpr double SecondsPerDay = 86400;
+inline constexpr double MillisecondsPerDay = 86400000;
+// Days from 1899-12-30 to 1970-01-01.
+inline constexpr std::int64_t UnixEpochDay = 25569;
+
+// A span of seconds as a date-time difference.
+constexpr double DaysFromSeconds(double seconds) {
+  return seconds / SecondsPerDay;
+}
+
 // The raw record as it lies in shared memory (little-endian). Never read it
 // through a cast of shared bytes: copy with DecodeStatus, which uses memcpy.
 struct TRecMonStatus {

@@ -14,15 +14,15 @@
 #include "DateTime.h"
 #include "RecMonWriter.h"
 #include "TickCount.h"
+#include "TypicalCall.h"
 
 namespace {
 
 constexpr auto kInterval = std::chrono::milliseconds(200);
 
 recmon::TRecMonSnapshot CallAt(int step, double start) {
-  recmon::TRecMonSnapshot s;
+  recmon::TRecMonSnapshot s = recmon::TypicalCall(recmon::LocalNow(), recmon::RecMonTickCount());
   s.FileName = "/tmp/recmon-bench-call.wav";
-  s.Recording = true;
   s.StartTime = start;
   s.LastUpdateTime = recmon::LocalNow();
   s.BytesRecorded = 95232u / 5 * static_cast<std::uint32_t>(step);
@@ -33,8 +33,6 @@ recmon::TRecMonSnapshot CallAt(int step, double start) {
   s.BytesDropped2 = 95232u * static_cast<std::uint32_t>(step % 4);
   s.MyLevel = (step % 10) / 20.0;
   s.TheirLevel = ((step * 3) % 10) / 20.0;
-  s.TheirLastSoundTick = recmon::RecMonTickCount();
-  s.TheirRecordMode = recmon::TheirRecordModeRecorded;
   return s;
 }
 

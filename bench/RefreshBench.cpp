@@ -13,7 +13,9 @@
 
 #include "MemoryDisplaySurface.h"
 #include "MemoryPlatform.h"
+#include "MemoryStatusSource.h"
 #include "RecMonModel.h"
+#include "TypicalCall.h"
 
 namespace recmon {
 namespace {
@@ -42,9 +44,8 @@ constexpr int kRecords = 256;
 std::vector<TRecMonStatusBytes> ChangingRecords(const std::string& fileName, double now) {
   std::vector<TRecMonStatusBytes> records;
   for (int i = 0; i < kRecords; ++i) {
-    TRecMonSnapshot s;
+    TRecMonSnapshot s = TypicalCall(now, static_cast<std::uint32_t>(i * 40));
     s.FileName = fileName;
-    s.Recording = true;
     s.StartTime = now - (600.0 + i) / 86400;
     s.LastUpdateTime = now - (i % 5) / 86400.0;
     s.BytesRecorded = 95232u * static_cast<std::uint32_t>(590 + i);
@@ -57,8 +58,6 @@ std::vector<TRecMonStatusBytes> ChangingRecords(const std::string& fileName, dou
     s.MyLevelBias = -0.01;
     s.TheirLevel = ((i * 3) % 50) / 100.0;
     s.TheirLevelBias = 0.02;
-    s.TheirLastSoundTick = static_cast<std::uint32_t>(i * 40);
-    s.TheirRecordMode = TheirRecordModeRecorded;
     records.push_back(EncodeStatus(s));
   }
   return records;
@@ -73,9 +72,7 @@ void RunRefreshes(benchmark::State& state, Platform& platform, const std::string
   auto owned = std::make_unique<TMemoryStatusSource>();
   auto* source = owned.get();
   model.Channel = std::move(owned);
-  model.CreatedAt = platform.Clock;
-  model.FullHeight = surface.OuterHeight;
-  model.PlacementPending = true;
+  model.Start();
   model.InitMeters();
 
   const auto records = ChangingRecords(fileName, platform.Clock);

@@ -17,7 +17,8 @@ struct TRefreshInput {
   double Clock = 0;
   std::uint32_t Ticks = 0;
   std::int64_t FileSize = -1;  // negative: the file is not there
-  std::uint8_t Flags = 0;      // bit 0 expand, bit 1 pin, bit 2 move the window, bit 3 click File
+  std::uint8_t Flags = 0;      // bit 0 expand, bit 1 pin, bit 2 move the window, bit 3 click File;
+                               // bit 4 of the first: the window opened 20 s earlier
 };
 
 inline constexpr int RefreshesPerInput = 3;

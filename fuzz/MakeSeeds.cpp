@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "FuzzInput.h"
+#include "TypicalCall.h"
 
 namespace recmon::fuzz {
 namespace {
@@ -24,20 +25,9 @@ struct TSeed {
   bool zeroRecord = false;
 };
 
+// A call three seconds after the recorder's last update.
 TRecMonSnapshot Call() {
-  TRecMonSnapshot s;
-  s.FileName = "/home/user/Recordings/call.wav";
-  s.Recording = true;
-  s.LastUpdateTime = 46000.5 - 3.0 / 86400;
-  s.StartTime = s.LastUpdateTime - 100.0 / 86400;
-  s.BytesRecorded = 95 * 95232;
-  s.BufferSize = 100;
-  s.BufferFree = 95;
-  s.MyLevel = 0.25;
-  s.TheirLevel = 0.25;
-  s.TheirLastSoundTick = 10000;
-  s.TheirRecordMode = TheirRecordModeRecorded;
-  return s;
+  return TypicalCall(46000.5, 10000);
 }
 
 template <typename T>
@@ -90,7 +80,7 @@ std::vector<TSeed> Seeds() {
   seeds.push_back({"name-no-nul", s, 46000.5, 0, 3LL << 31, 15});
   s = Call();
   s.Recording = false;
-  seeds.push_back({"stopped-long-ago", s, 46001.5, 0, -1, 2});
+  seeds.push_back({"stopped-long-ago", s, 46001.5, 0, -1, 2 | 16});
   seeds.push_back({"clock-nan", Call(), kNaN});
   seeds.push_back({"clock-inf", Call(), -kInf});
   return seeds;

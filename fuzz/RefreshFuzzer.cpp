@@ -3,6 +3,7 @@
 // fail with one of the two arithmetic errors the user is shown; anything else
 // escaping, or a bar outside its background, is a crash.
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,7 +12,9 @@
 #include "FuzzInput.h"
 #include "MemoryDisplaySurface.h"
 #include "MemoryPlatform.h"
+#include "MemoryStatusSource.h"
 #include "RecMonModel.h"
+#include "WindowLayout.h"
 
 namespace recmon::fuzz {
 namespace {
@@ -51,12 +54,20 @@ void Run(std::span<const std::uint8_t> data) {
   auto source = std::make_unique<TMemoryStatusSource>();
   source->Bytes = record;
   model.Channel = std::move(source);
-  model.FullHeight = surface.OuterHeight;
-  model.PlacementPending = true;
+  std::array<TRefreshInput, RefreshesPerInput> inputs;
+  for (TRefreshInput& in : inputs) {
+    in = reader.TakeRefresh();
+  }
+  // The window opens at the first refresh, or (flag bit 4) long enough
+  // before it for the self-close rule to apply.
+  platform.Clock = inputs[0].Clock;
+  if (inputs[0].Flags & 16) {
+    platform.AdvanceSeconds(-20);
+  }
+  model.Start();
   model.InitMeters();
 
-  for (int i = 0; i < RefreshesPerInput; ++i) {
-    const TRefreshInput in = reader.TakeRefresh();
+  for (const TRefreshInput& in : inputs) {
     platform.Clock = in.Clock;
     platform.Ticks = in.Ticks;
     platform.FileSizes.clear();
@@ -70,7 +81,7 @@ void Run(std::span<const std::uint8_t> data) {
       model.Pinned ? model.imgPinInClick() : model.imgPinOutClick();
     }
     if (in.Flags & 4) {
-      surface.OuterLeft = static_cast<std::int32_t>(in.Ticks);
+      surface.UserMoves(static_cast<std::int32_t>(in.Ticks), surface.OuterTop);
     }
     if (in.Flags & 8) {
       model.lblFileClick();
@@ -83,7 +94,7 @@ void Run(std::span<const std::uint8_t> data) {
     CheckBar(surface, TControl::rectMeterMe, model.MeterHeight);
     CheckBar(surface, TControl::rectMeterThem, model.MeterHeight);
     Check(surface.OuterHeight == model.FullHeight ||
-          surface.OuterHeight == model.FullHeight - 104 + CollapsedPanelMargin);
+          surface.OuterHeight == model.FullHeight - PanelHeight + CollapsedPanelMargin);
   }
 }
 

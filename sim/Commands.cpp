@@ -14,8 +14,8 @@
 #include "RecMonChannel.h"
 #include "RecMonWriter.h"
 #include "RecordText.h"
+#include "SignalWait.h"
 #include "StatusLock.h"
-#include "StopSignals.h"
 #include "TempRecording.h"
 #include "TickCount.h"
 
@@ -115,7 +115,7 @@ int RunSet(const TSimCommand& command, const sigset_t& stopSignals, std::ostream
 int RunShow(std::ostream& out) {
   TRecMonChannel channel;
   channel.Create();
-  if (channel.Mapping < 0) {
+  if (!channel.Mapping) {
     throw std::runtime_error("the status record is not available in " + RecMonChannelDirectory());
   }
   TRecMonStatusBytes bytes{};

@@ -9,6 +9,7 @@
 #include "RecMonChannel.h"
 #include "StatusLock.h"
 #include "TestProcess.h"
+#include "TypicalCall.h"
 
 namespace recmon {
 namespace {
@@ -25,13 +26,8 @@ TRecMonStatusBytes ReadRecord(TRecMonChannel& channel) {
 }
 
 TRecMonSnapshot SampleRecord() {
-  TRecMonSnapshot s;
+  TRecMonSnapshot s = TypicalCall(46000.5, 1234);
   s.FileName = "/home/u/calls/call 1.wav";
-  s.Recording = true;
-  s.BytesRecorded = 95232;
-  s.BufferSize = 100;
-  s.BufferFree = 42;
-  s.TheirRecordMode = TheirRecordModeRecorded;
   return s;
 }
 
@@ -72,8 +68,8 @@ class ChannelTest : public ::testing::Test {
 
 TEST_F(ChannelTest, UnattachedChannelHasNothing) {
   TRecMonChannel channel;
-  EXPECT_EQ(channel.Mutex, -1);
-  EXPECT_EQ(channel.Mapping, -1);
+  EXPECT_FALSE(channel.Mutex);
+  EXPECT_FALSE(channel.Mapping);
   channel.Lock();  // returns at once: no lock to wait for
   EXPECT_TRUE(channel.View().empty());
   channel.Unlock();
@@ -84,8 +80,8 @@ TEST_F(ChannelTest, UnattachedChannelHasNothing) {
 TEST_F(ChannelTest, FirstToAttachCreatesPrivateObjectsThatReadAsZeros) {
   TRecMonChannel channel;
   channel.Create();
-  ASSERT_GE(channel.Mutex, 0);
-  ASSERT_GE(channel.Mapping, 0);
+  ASSERT_TRUE(channel.Mutex);
+  ASSERT_TRUE(channel.Mapping);
   EXPECT_EQ(ModeOf(Runtime.Channel), 0700U);
   EXPECT_EQ(ModeOf(Runtime.MapPath()), 0600U);
   EXPECT_EQ(ModeOf(Runtime.MutexPath()), 0600U);
@@ -113,7 +109,7 @@ TEST_F(ChannelTest, LaterArrivalsSeeTheRecordAndTheLastOneOutRemovesBoth) {
   EXPECT_FALSE(Exists(Runtime.MapPath()));
   EXPECT_FALSE(Exists(Runtime.MutexPath()));
   EXPECT_TRUE(Exists(Runtime.Channel)) << "the directory is never removed";
-  EXPECT_EQ(monitor.Mapping, -1);
+  EXPECT_FALSE(monitor.Mapping);
   monitor.Destroy();  // again: harmless
 }
 
@@ -150,9 +146,9 @@ TEST_F(ChannelTest, LockExcludesEveryOtherHolder) {
   a.Create();
   b.Create();
   a.Lock();
-  EXPECT_NE(::flock(b.Mutex, LOCK_EX | LOCK_NB), 0);
+  EXPECT_NE(::flock(b.Mutex.Get(), LOCK_EX | LOCK_NB), 0);
   a.Unlock();
-  EXPECT_EQ(::flock(b.Mutex, LOCK_EX | LOCK_NB), 0);
+  EXPECT_EQ(::flock(b.Mutex.Get(), LOCK_EX | LOCK_NB), 0);
 }
 
 }  // namespace

@@ -133,8 +133,8 @@ TEST_P(TrustTest, UntrustedEntryIsUnavailableAndLeftAlone) {
 
   TRecMonChannel channel;
   channel.Create();
-  EXPECT_EQ(channel.Mutex >= 0, c.LockUsable);
-  EXPECT_EQ(channel.Mapping >= 0, c.RecordUsable);
+  EXPECT_EQ(static_cast<bool>(channel.Mutex), c.LockUsable);
+  EXPECT_EQ(static_cast<bool>(channel.Mapping), c.RecordUsable);
   channel.Lock();  // must not wait for anything foreign
   const auto view = channel.View();
   channel.Unlock();

@@ -12,20 +12,17 @@
 
 #include "FormFixture.h"
 #include "MonitorStyle.h"
+#include "TypicalCall.h"
 
 namespace recmon::test {
 namespace {
 
+// A call whose buffer is 10 % full: "Fair", so the window has a colour and a
+// hint of its own.
 TRecMonSnapshot RecordingCall(double now) {
-  TRecMonSnapshot s;
+  TRecMonSnapshot s = TypicalCall(now, 0);
   s.FileName = "/tmp/call.wav";
-  s.Recording = true;
-  s.StartTime = now - 100.0 / 86400;
-  s.LastUpdateTime = now;
-  s.BytesRecorded = 95 * AudioBytesPerSecond;
-  s.BufferSize = 100;
   s.BufferFree = 90;
-  s.TheirRecordMode = TheirRecordModeRecorded;
   return s;
 }
 

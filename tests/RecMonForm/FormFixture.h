@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "MemoryPlatform.h"
+#include "MemoryStatusSource.h"
 #include "RecMonForm.h"
-#include "StatusSource.h"
 
 namespace recmon::test {
 

@@ -16,27 +16,6 @@
 namespace recmon::test {
 namespace {
 
-struct TPlace {
-  const char* Name;
-  int Left, Top, Width, Height;
-};
-
-// Fixed boxes of the upper area and the panel, relative to their parent.
-const TPlace FixedPlaces[] = {
-    {"lblRecording", -1, 10, 165, 13},
-    {"lblFile", 12, 32, 16, 13},
-    {"lblSizeCaption", 31, 32, 23, 13},
-    {"lblHealthCaption", 119, 32, 31, 13},
-    {"lblHealth", 110, 50, 47, 13},
-    {"imgPinOut", 138, 9, 16, 16},
-    {"imgPinIn", 138, 9, 17, 17},
-    {"imgHideAdvanced", 9, 9, 16, 16},
-    {"imgAdvanced", 9, 9, 16, 16},
-    {"rectMeterMeBackground", 76, 35, 10, 15},
-    {"rectMeterThemBackground", 76, 49, 10, 15},
-    {"pnlAdvanced", 0, 65, 164, 104},
-};
-
 // Columns from the pen position to the last clearly visible pixel of the
 // text as the font really renders it (faint antialiasing does not count).
 int InkWidth(const QFont& font, const QString& text) {
@@ -76,46 +55,39 @@ class FormLayout : public ::testing::Test {
   std::unique_ptr<TFormUnderTest> ui;
 };
 
-TEST_F(FormLayout, EveryControlIsNamedAndFixedOnesSitWhereTheLayoutSays) {
-  for (const auto name : ControlNames) {
-    EXPECT_NE(ui->Form->findChild<QWidget*>(QString::fromLatin1(name.data(), std::ssize(name))),
-              nullptr)
-        << name;
+TEST_F(FormLayout, EveryControlIsBuiltAsTheLayoutTableSays) {
+  QWidget& panel = Named("pnlAdvanced");
+  for (const TControlDef& def : FormControls) {
+    const std::string_view name = ControlName(def.Id);
+    auto* w = ui->Form->findChild<QWidget*>(QString::fromLatin1(name.data(), std::ssize(name)));
+    ASSERT_NE(w, nullptr) << name;
+    EXPECT_EQ(w, &ui->Form->ControlWidget(def.Id)) << name;
+    EXPECT_EQ(w->parentWidget(), def.InPanel ? &panel : ui->Form.get()) << name;
+    if (def.TakesSizeOfText()) {
+      EXPECT_EQ(w->pos(), QPoint(def.Left, def.Top)) << name;
+    } else if (def.Id != TControl::rectMeterMe && def.Id != TControl::rectMeterThem) {
+      // The bars move onto their backgrounds when the window is shown.
+      EXPECT_EQ(w->geometry(), QRect(def.Left, def.Top, def.Width, def.Height)) << name;
+    }
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+      EXPECT_EQ(QFontInfo(label->font()).bold(), def.Bold) << name;
+      EXPECT_EQ(label->textFormat(), Qt::PlainText) << name;
+    }
+    EXPECT_EQ(w->cursor().shape() == Qt::PointingHandCursor, def.HandCursor) << name;
   }
-  for (const TPlace& p : FixedPlaces) {
-    EXPECT_EQ(Named(p.Name).geometry(), QRect(p.Left, p.Top, p.Width, p.Height)) << p.Name;
-  }
-  EXPECT_EQ(ui->Form->width(), 164);
-  EXPECT_EQ(ui->Form->height(), 169);
+  EXPECT_EQ(ui->Form->width(), FormClientWidth);
+  EXPECT_EQ(ui->Form->height(), FormClientHeight);
   EXPECT_EQ(ui->Form->windowTitle(), QStringLiteral("Kestrum Call Monitor"));
 }
 
-TEST_F(FormLayout, PanelRowsPairABoldCaptionWithARegularValueOnTheSameTop) {
-  struct TRow {
-    const char* Caption;
-    const char* Text;
-    const char* Value;
-    int Top;
-  };
-  const TRow rows[] = {
-      {"lblTimeElapsedCaption", "Time Elapsed:", "lblTimeElapsed", 6},
-      {"lblTimeRecordedCaption", "Time Recorded:", "lblTimeRecorded", 26},
-      {"lblSecsDroppedCaption", "Seconds dropped:", "lblSecsDropped", 46},
-      {"lblSecondsDroppedCaption", "Seconds behind:", "lblSecondsBehind", 66},
-      {"lblBufPctFullCaption", "Buffer % Full:", "lblPctBufFull", 86},
-  };
-  QWidget& panel = Named("pnlAdvanced");
-  for (const TRow& r : rows) {
-    auto& caption = static_cast<QLabel&>(Named(r.Caption));
-    auto& value = static_cast<QLabel&>(Named(r.Value));
-    EXPECT_EQ(caption.parentWidget(), &panel) << r.Caption;
-    EXPECT_EQ(caption.text(), QString::fromLatin1(r.Text));
-    EXPECT_EQ(caption.pos(), QPoint(3, r.Top)) << r.Caption;
-    EXPECT_EQ(value.pos(), QPoint(116, r.Top)) << r.Value;
-    EXPECT_TRUE(QFontInfo(caption.font()).bold()) << r.Caption;
-    EXPECT_FALSE(QFontInfo(value.font()).bold()) << r.Value;
-    // The caption ends before its value begins.
-    EXPECT_LE(3 + QFontMetrics(caption.font()).horizontalAdvance(caption.text()), 116) << r.Caption;
+TEST_F(FormLayout, EachPanelCaptionEndsBeforeItsValueBegins) {
+  for (const TControlDef& def : FormControls) {
+    if (def.InPanel && def.Bold) {
+      auto& caption = static_cast<QLabel&>(ui->Form->ControlWidget(def.Id));
+      EXPECT_LE(def.Left + QFontMetrics(caption.font()).horizontalAdvance(caption.text()),
+                layout::RowValueLeft)
+          << ControlName(def.Id);
+    }
   }
 }
 

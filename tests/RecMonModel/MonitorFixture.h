@@ -10,7 +10,9 @@
 
 #include "MemoryDisplaySurface.h"
 #include "MemoryPlatform.h"
+#include "MemoryStatusSource.h"
 #include "RecMonModel.h"
+#include "TypicalCall.h"
 
 namespace recmon {
 
@@ -27,30 +29,10 @@ class MonitorTest : public ::testing::Test {
     auto owned = std::make_unique<TMemoryStatusSource>();
     source = owned.get();
     model->Channel = std::move(owned);
-    model->CreatedAt = platform.Now();
-    model->FullHeight = surface.OuterHeight;
-    model->PlacementPending = true;
+    model->Start();
   }
 
-  // A call in progress: started 100 s before the last update, 95 s of audio
-  // at that update, which was 3 s ago.
-  TRecMonSnapshot ACall() const {
-    TRecMonSnapshot s;
-    s.FileName = "/home/user/Recordings/call.wav";
-    s.Recording = true;
-    s.LastUpdateTime = platform.Clock - 3.0 / 86400;
-    s.StartTime = s.LastUpdateTime - 100.0 / 86400;
-    s.BytesRecorded = 95 * 95232;
-    s.BufferSize = 100;
-    s.BufferFree = 95;
-    s.BytesDropped = 190464;
-    s.BytesDropped1 = 95232;
-    s.MyLevel = 0.25;
-    s.TheirLevel = 0.25;
-    s.TheirLastSoundTick = platform.Ticks;
-    s.TheirRecordMode = TheirRecordModeRecorded;
-    return s;
-  }
+  TRecMonSnapshot ACall() const { return TypicalCall(platform.Clock, platform.Ticks); }
 
   void Publish(const TRecMonSnapshot& s) { source->Bytes = EncodeStatus(s); }
   void PublishInvalid() { source->Bytes = {}; }

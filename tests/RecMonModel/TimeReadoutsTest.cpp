@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "DateTime.h"
 #include "ErrorOf.h"
 #include "RecordingDefs.h"
 #include "TimeReadouts.h"

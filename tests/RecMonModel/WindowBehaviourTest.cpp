@@ -9,7 +9,7 @@ namespace {
 
 using WindowBehaviour = MonitorTest;
 
-constexpr std::int32_t kCollapsedBy = 104 - 6;
+constexpr std::int32_t kCollapsedBy = PanelHeight - CollapsedPanelMargin;
 
 std::int32_t Bottom(const TMemoryDisplaySurface& s) {
   return s.OuterTop + s.OuterHeight;
@@ -25,7 +25,8 @@ TEST_F(WindowBehaviour, TheFirstRefreshShowsTheCompactWindowAtTheBottomRight) {
   EXPECT_TRUE(Visible(TControl::imgPinOut));
   EXPECT_FALSE(Visible(TControl::imgPinIn));
   EXPECT_FALSE(Visible(TControl::pnlAdvanced));
-  EXPECT_EQ(surface.OuterHeight, 194 - kCollapsedBy);
+  EXPECT_EQ(model->FullHeight, FormClientHeight + surface.Frame.Top + surface.Frame.Bottom);
+  EXPECT_EQ(surface.OuterHeight, model->FullHeight - kCollapsedBy);
   EXPECT_EQ(Bottom(surface), 800);
   EXPECT_EQ(Right(surface), 1280);
   EXPECT_FALSE(model->PlacementPending);
@@ -45,15 +46,15 @@ TEST_F(WindowBehaviour, ExpandingAndCollapsingKeepTheBottomEdge) {
   EXPECT_TRUE(Visible(TControl::pnlAdvanced));
   EXPECT_TRUE(Visible(TControl::imgHideAdvanced));
   EXPECT_FALSE(Visible(TControl::imgAdvanced));
-  EXPECT_EQ(surface.OuterHeight, 194);
+  EXPECT_EQ(surface.OuterHeight, model->FullHeight);
   EXPECT_EQ(surface.OuterTop, collapsedTop - kCollapsedBy);
   EXPECT_EQ(Bottom(surface), 800);
 
   model->RefreshDisplay();  // stays expanded across refreshes
-  EXPECT_EQ(surface.OuterHeight, 194);
+  EXPECT_EQ(surface.OuterHeight, model->FullHeight);
 
   model->imgHideAdvancedClick();
-  EXPECT_EQ(surface.OuterHeight, 194 - kCollapsedBy);
+  EXPECT_EQ(surface.OuterHeight, model->FullHeight - kCollapsedBy);
   EXPECT_EQ(surface.OuterTop, collapsedTop);
 }
 
@@ -69,19 +70,17 @@ TEST_F(WindowBehaviour, AWindowTheUserMovedStaysWhereTheyPutIt) {
   const auto placedLeft = surface.OuterLeft;
   const auto placedTop = surface.OuterTop;
 
-  surface.OuterLeft = 100;  // dragged away
-  surface.OuterTop = 200;
+  surface.UserMoves(100, 200);
   model->RefreshDisplay();
   surface.Area = {0, 0, 1280, 760};
   model->imgAdvancedClick();  // the height changes, the top edge stays
   model->RefreshDisplay();
   EXPECT_EQ(surface.OuterLeft, 100);
   EXPECT_EQ(surface.OuterTop, 200);
-  EXPECT_EQ(surface.OuterHeight, 194);
+  EXPECT_EQ(surface.OuterHeight, model->FullHeight);
 
   model->imgHideAdvancedClick();
-  surface.OuterLeft = placedLeft;  // dragged back onto the placed position
-  surface.OuterTop = placedTop;
+  surface.UserMoves(placedLeft, placedTop);  // dragged back onto the placed position
   model->RefreshDisplay();
   EXPECT_EQ(Bottom(surface), 760);  // placement has resumed
 }
@@ -95,6 +94,54 @@ TEST_F(WindowBehaviour, APositionTheDesktopAdjustedIsNotTakenForAMove) {
   surface.Area = {0, 0, 1280, 700};
   model->RefreshDisplay();
   EXPECT_EQ(surface.OuterTop, 700 - surface.OuterHeight + 20);
+}
+
+TEST_F(WindowBehaviour, ADesktopThatAnswersLateIsNotTakenForAMove) {
+  surface.DesktopAnswersLate = true;
+  surface.DesktopShiftLeft = 1;  // a manager honouring static gravity
+  surface.DesktopShiftTop = 1;
+  model->RefreshDisplay();
+  surface.DesktopAnswers();
+  model->RefreshDisplay();
+  surface.Area = {0, 0, 1280, 700};  // an unmoved window still follows
+  model->RefreshDisplay();
+  EXPECT_EQ(surface.WindowTop() + surface.OuterHeight, 700);
+
+  surface.UserMoves(300, 200);
+  surface.Area = {0, 0, 1280, 800};
+  model->RefreshDisplay();
+  EXPECT_EQ(surface.OuterLeft, 300);
+  EXPECT_EQ(surface.OuterTop, 200);
+}
+
+// The window manager tells the frame only after the first placement: the
+// outer measures grow around a client area that stayed put.
+TEST_F(WindowBehaviour, AFrameLearntLateKeepsAnUnmovedWindowInTheCorner) {
+  const TFrame openbox = surface.Frame;
+  surface.ChangeFrame({});
+  model->Start();  // created unframed, as before the window manager answered
+  model->RefreshDisplay();
+  const std::int32_t expandedUnframed = model->FullHeight;
+
+  model->FrameChanged(surface.ChangeFrame(openbox), openbox);
+  EXPECT_EQ(model->FullHeight, expandedUnframed + openbox.Top + openbox.Bottom);
+  model->RefreshDisplay();
+  EXPECT_EQ(Bottom(surface), 800);
+  EXPECT_EQ(Right(surface), 1280);
+  EXPECT_EQ(surface.OuterHeight, model->FullHeight - kCollapsedBy);
+
+  model->imgAdvancedClick();
+  EXPECT_EQ(surface.OuterHeight, model->FullHeight);
+  EXPECT_EQ(Bottom(surface), 800);
+}
+
+TEST_F(WindowBehaviour, AFrameChangeLeavesAMovedWindowWhereTheUserPutIt) {
+  model->RefreshDisplay();
+  surface.UserMoves(300, 200);
+  model->FrameChanged(surface.ChangeFrame({2, 24, 2, 2}), {2, 24, 2, 2});
+  model->RefreshDisplay();
+  EXPECT_EQ(surface.OuterLeft, 299);  // the client area stayed, the frame grew
+  EXPECT_EQ(surface.OuterTop, 196);
 }
 
 TEST_F(WindowBehaviour, PinningOnlySwapsThePinIcons) {

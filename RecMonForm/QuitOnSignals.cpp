@@ -1,4 +1,4 @@
-#include "StopSignals.h"
+#include "QuitOnSignals.h"
 
 #include <fcntl.h>
 #include <signal.h>

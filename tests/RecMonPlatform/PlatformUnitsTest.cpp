@@ -1,5 +1,5 @@
-// The form's plain functions: time separator, platform choice, error texts,
-// and telling the desktop's placement answer from a user's move.
+// The platform's plain functions: time separator, platform choice and the
+// texts of caught errors.
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,6 @@
 #include <stdexcept>
 
 #include "ErrorText.h"
-#include "ExtendedArith.h"
-#include "PlacementTracker.h"
 #include "PlatformChoice.h"
 #include "TimeSeparator.h"
 
@@ -86,51 +84,14 @@ std::exception_ptr Caught(auto&& raise) {
 }
 
 TEST(ErrorText, IsThePrefixThenTheMessageWithOutOfMemorySpelledOut) {
-  EXPECT_EQ(ErrorBoxText(OnTimerErrorPrefix, Caught([] { RaiseInvalidOperation(); })),
-            "Exception Occurred in OnTimer: Invalid floating point operation");
-  EXPECT_EQ(ErrorBoxText(OnTimerErrorPrefix, Caught([] { RaiseOverflow(); })),
+  EXPECT_EQ(ErrorBoxText(OnTimerErrorPrefix,
+                         Caught([] { throw std::range_error("Floating point overflow"); })),
             "Exception Occurred in OnTimer: Floating point overflow");
   EXPECT_EQ(ErrorBoxText(FormCreateErrorPrefix, Caught([] { throw std::bad_alloc(); })),
             "Exception Occurred in FormCreate: Out of memory");
   EXPECT_EQ(ErrorMessageOf(Caught([] { throw std::runtime_error("disk gone"); })), "disk gone");
   EXPECT_EQ(ErrorMessageOf(Caught([] { throw 42; })), "Unknown error");
   EXPECT_EQ(ErrorMessageOf(nullptr), "Unknown error");
-}
-
-class PlacementTracking : public ::testing::Test {
- protected:
-  using TClock = TPlacementTracker::TClock;
-  TPlacementTracker tracker;
-  TClock::time_point t0 = TClock::now();
-  static constexpr TPoint Asked{1115, 728};
-  static constexpr TPoint Shifted{1116, 729};  // where a window manager put it
-};
-
-TEST_F(PlacementTracking, TheDesktopsFirstAnswerReadsAsTheRequestedPosition) {
-  EXPECT_EQ(tracker.Seen(Shifted), Shifted);  // nothing asked yet
-  tracker.Requested(Asked, t0);
-  EXPECT_EQ(tracker.Seen(Asked), Asked);
-  tracker.Moved(Shifted, t0 + std::chrono::milliseconds(20));
-  EXPECT_EQ(tracker.Seen(Shifted), Asked);
-  // A user's later move is seen as it is, and so is the way back.
-  tracker.Moved({400, 300}, t0 + std::chrono::milliseconds(40));
-  EXPECT_EQ(tracker.Seen({400, 300}), (TPoint{400, 300}));
-  EXPECT_EQ(tracker.Seen(Shifted), Asked);
-}
-
-TEST_F(PlacementTracking, AMoveAfterTheAnswerWindowIsTheUsers) {
-  tracker.Requested(Asked, t0);
-  tracker.Moved(Shifted, t0 + DesktopAnswerWindow + std::chrono::milliseconds(1));
-  EXPECT_EQ(tracker.Seen(Shifted), Shifted);
-}
-
-TEST_F(PlacementTracking, ANewRequestForgetsTheOldAnswer) {
-  tracker.Requested(Asked, t0);
-  tracker.Moved(Shifted, t0);
-  const TPoint next{1115, 630};
-  tracker.Requested(next, t0 + std::chrono::seconds(5));
-  EXPECT_EQ(tracker.Seen(Shifted), Shifted);
-  EXPECT_EQ(tracker.Seen(next), next);
 }
 
 }  // namespace

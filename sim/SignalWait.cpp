@@ -1,4 +1,4 @@
-#include "StopSignals.h"
+#include "SignalWait.h"
 
 #include <cerrno>
 #include <cmath>

@@ -1,6 +1,7 @@
 #include "MemoryDisplaySurface.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 namespace recmon {
@@ -17,14 +18,52 @@ int TMemoryDisplaySurface::Count(TSurfaceOp op) const {
 }
 
 void TMemoryDisplaySurface::LayOutLikeTheWindow() {
-  (*this)[TControl::rectMeterMeBackground] = {{}, {}, true, 76, 35, 15};
-  (*this)[TControl::rectMeterThemBackground] = {{}, {}, true, 76, 49, 15};
-  (*this)[TControl::rectMeterMe] = {{}, {}, true, 88, 35, 15};
-  (*this)[TControl::rectMeterThem] = {{}, {}, true, 88, 49, 15};
-  (*this)[TControl::pnlAdvanced] = {{}, {}, true, 0, 65, 104};
-  OuterWidth = 166;   // 164-pixel client and a 1-pixel frame at each side
-  OuterHeight = 194;  // 169-pixel client, 20-pixel title and 5-pixel bottom edge
+  for (const TControlDef& def : FormControls) {
+    TMemoryControl& c = (*this)[def.Id];
+    c.Caption = std::string(def.Text);
+    c.Visible = def.Visible;
+    c.Left = def.Left;
+    c.Top = def.Top;
+    c.Height = def.Height;
+  }
+  Frame = {1, 20, 1, 5};  // openbox
+  OuterWidth = FormClientWidth + Frame.Left + Frame.Right;
+  OuterHeight = FormClientHeight + Frame.Top + Frame.Bottom;
   Area = {0, 0, 1280, 800};
+}
+
+TFrame TMemoryDisplaySurface::ChangeFrame(const TFrame& after) {
+  const TFrame before = Frame;
+  OuterLeft -= after.Left - before.Left;
+  OuterTop -= after.Top - before.Top;
+  OuterWidth += (after.Left + after.Right) - (before.Left + before.Right);
+  OuterHeight += (after.Top + after.Bottom) - (before.Top + before.Bottom);
+  Frame = after;
+  return before;
+}
+
+TPoint TMemoryDisplaySurface::Seen() const {
+  return Placement_.Seen({OuterLeft, OuterTop});
+}
+
+void TMemoryDisplaySurface::Request(TPoint outer) {
+  Clock_ += std::chrono::seconds(1);
+  Placement_.Requested(outer, Clock_);
+  OuterLeft = outer.X;
+  OuterTop = outer.Y;
+}
+
+void TMemoryDisplaySurface::DesktopAnswers() {
+  OuterLeft += DesktopShiftLeft;
+  OuterTop += DesktopShiftTop;
+  Placement_.Moved({OuterLeft, OuterTop}, Clock_);
+}
+
+void TMemoryDisplaySurface::UserMoves(std::int32_t left, std::int32_t top) {
+  OuterLeft = left;
+  OuterTop = top;
+  // Long after any request: never the desktop's answer.
+  Placement_.Moved({left, top}, Clock_ + std::chrono::hours(1));
 }
 
 void TMemoryDisplaySurface::Log(TSurfaceOp op, TControl control, std::string text,
@@ -70,12 +109,20 @@ void TMemoryDisplaySurface::SetWindowColor(TColor color) {
 }
 
 void TMemoryDisplaySurface::SetWindowLeft(std::int32_t left) {
-  OuterLeft = left + DesktopShiftLeft;
+  if (DesktopAnswersLate) {
+    Request({left, Seen().Y});
+  } else {
+    OuterLeft = left + DesktopShiftLeft;
+  }
   Log(TSurfaceOp::SetWindowLeft, TControl::lblRecording, {}, left);
 }
 
 void TMemoryDisplaySurface::SetWindowTop(std::int32_t top) {
-  OuterTop = top + DesktopShiftTop;
+  if (DesktopAnswersLate) {
+    Request({Seen().X, top});
+  } else {
+    OuterTop = top + DesktopShiftTop;
+  }
   Log(TSurfaceOp::SetWindowTop, TControl::lblRecording, {}, top);
 }
 

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "DisplaySurface.h"
+#include "PlacementTracker.h"
+#include "WindowLayout.h"
 
 namespace recmon {
 
@@ -45,7 +47,7 @@ struct TSurfaceEvent {
 class TMemoryDisplaySurface final : public IDisplaySurface {
  public:
   std::array<TMemoryControl, ControlCount> Controls{};
-  TColor WindowColor = 0xCCFFCC;
+  TColor WindowColor = FormInitialColor;
   std::int32_t OuterLeft = 0;
   std::int32_t OuterTop = 0;
   std::int32_t OuterWidth = 0;
@@ -55,13 +57,27 @@ class TMemoryDisplaySurface final : public IDisplaySurface {
   // its frame after the program placed it would.
   std::int32_t DesktopShiftLeft = 0;
   std::int32_t DesktopShiftTop = 0;
+  // When set, the desktop applies that shift only later (DesktopAnswers()),
+  // as an X11 window manager does, and the surface tells its answer from a
+  // user's move the way the real window does.
+  bool DesktopAnswersLate = false;
+  // The frame drawn around the client area; the outer measures include it.
+  TFrame Frame{};
   int CloseRequests = 0;
   bool Logging = true;  // off for benchmarks, where the log would only grow
   std::vector<TSurfaceEvent> Events;
 
-  // Gives the controls and the window the geometry of the real window's
-  // layout (meter backgrounds, bars, detail panel) on a 1280x800 screen.
+  // Gives the controls and the window the geometry of the window's layout,
+  // framed as openbox frames it, on a 1280x800 screen.
   void LayOutLikeTheWindow();
+
+  // The desktop changes the frame while the client area stays put; returns
+  // the frame before.
+  TFrame ChangeFrame(const TFrame& after);
+  // The desktop moves the window where it answers the last request.
+  void DesktopAnswers();
+  // The user drags the window's outer top-left corner here.
+  void UserMoves(std::int32_t left, std::int32_t top);
 
   TMemoryControl& operator[](TControl c) { return Controls[ControlIndex(c)]; }
   const TMemoryControl& operator[](TControl c) const { return Controls[ControlIndex(c)]; }
@@ -85,8 +101,8 @@ class TMemoryDisplaySurface final : public IDisplaySurface {
 
   void SetWindowColor(TColor color) override;
 
-  std::int32_t WindowLeft() const override { return OuterLeft; }
-  std::int32_t WindowTop() const override { return OuterTop; }
+  std::int32_t WindowLeft() const override { return Seen().X; }
+  std::int32_t WindowTop() const override { return Seen().Y; }
   std::int32_t WindowWidth() const override { return OuterWidth; }
   std::int32_t WindowHeight() const override { return OuterHeight; }
   void SetWindowLeft(std::int32_t left) override;
@@ -97,6 +113,11 @@ class TMemoryDisplaySurface final : public IDisplaySurface {
   void CloseWindow() override;
 
  private:
+  TPoint Seen() const;
+  void Request(TPoint outer);
+
+  TPlacementTracker Placement_;
+  TPlacementTracker::TClock::time_point Clock_{};  // advanced by each request
   void Log(TSurfaceOp op, TControl control, std::string text, std::int64_t value);
 };
 

@@ -1,0 +1,26 @@
+#pragma once
+
+// What a reader needs from the status channel: the cross-process lock and the
+// record's bytes. The named channel implements it over the shared files; tests
+// and tools read a record held in memory instead.
+
+#include <cstdint>
+#include <span>
+
+namespace recmon {
+
+class IStatusSource {
+ public:
+  virtual ~IStatusSource() = default;
+
+  // Takes the cross-process lock. Returns at once when there is none.
+  virtual void Lock() = 0;
+  // Releases the lock; harmless when it is not held.
+  virtual void Unlock() = 0;
+  // The shared record's bytes, read between Lock() and Unlock() only. Empty
+  // when the record is unavailable; may raise when reading it fails. The span
+  // stays valid until the next call.
+  virtual std::span<const std::uint8_t> View() = 0;
+};
+
+}  // namespace recmon
