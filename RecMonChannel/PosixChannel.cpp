@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <set>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -23,17 +25,48 @@ std::runtime_error WrongSize(const std::string& size, const char* consequence) {
                             std::to_string(RecMonStatusSize) + consequence);
 }
 
+// Channels to detach if the program ends through exit(). Only touched on the
+// thread that runs the program and, within exit(), on the same thread.
+std::set<TRecMonChannel*>& DetachOnExit() {
+  static std::set<TRecMonChannel*> channels;
+  return channels;
+}
+
+void DetachAllOnExit() {
+  // Copied: Destroy() unregisters as it goes.
+  const std::set<TRecMonChannel*> channels = DetachOnExit();
+  for (TRecMonChannel* channel : channels) {
+    channel->Destroy();
+  }
+}
+
 }  // namespace
 
 TRecMonChannel::~TRecMonChannel() {
   Destroy();
+  DetachOnExit().erase(this);
+}
+
+void TRecMonChannel::DetachAlsoOnExit() {
+  // The set first: handlers run in reverse order of registration, so it is
+  // still alive when the handler needs it.
+  std::set<TRecMonChannel*>& channels = DetachOnExit();
+  static const bool registered = std::atexit(DetachAllOnExit) == 0;
+  if (registered) {
+    channels.insert(this);
+  }
 }
 
 void TRecMonChannel::Create() {
   Destroy();
   try {
     TUniqueFd gate = OpenChannelDirectory(RecMonChannelDirectory());
-    if (!gate || !FlockRetrying(gate.Get(), LOCK_EX)) {
+    if (!gate) {
+      return;
+    }
+    const TFlockResult gated = FlockWithin(gate.Get(), LOCK_EX, GateWaitBound);
+    AttachPending_ = gated == TFlockResult::Busy;
+    if (gated != TFlockResult::Taken) {
       return;
     }
     TUniqueFd mutex = OpenChannelFile(gate.Get(), RecMonMutexName);
@@ -67,10 +100,11 @@ bool TRecMonChannel::JoinRecord(int fd) {
 }
 
 void TRecMonChannel::Destroy() {
+  AttachPending_ = false;
   if (!Gate_ && !Mutex && !Mapping) {
     return;
   }
-  if (Gate_ && Mapping && FlockRetrying(Gate_.Get(), LOCK_EX) &&
+  if (Gate_ && Mapping && FlockWithin(Gate_.Get(), LOCK_EX, GateWaitBound) == TFlockResult::Taken &&
       FlockRetrying(Mapping.Get(), LOCK_EX | LOCK_NB)) {
     // Last one out. Only files still under their names are removed, and the
     // lock file only when it is the one held, so nothing foreign goes.
@@ -92,10 +126,17 @@ void TRecMonChannel::CloseAll() {
 }
 
 void TRecMonChannel::Lock() {
+  if (AttachPending_) {
+    Create();
+  }
   if (Mutex) {
+    const TFlockResult result = FlockWithin(Mutex.Get(), LOCK_EX, LockWaitBound);
+    if (result == TFlockResult::Busy) {
+      throw TStatusLockBusy();
+    }
     // A lock that cannot be had at all (not merely busy) lets the caller go
     // on without it, as with no lock file.
-    Locked_ = FlockRetrying(Mutex.Get(), LOCK_EX);
+    Locked_ = result == TFlockResult::Taken;
   }
 }
 

@@ -14,6 +14,7 @@
 // The monitor uses Create, Lock, View, Unlock and Destroy; recorders also use
 // Write (or TRecMonWriter, which wraps the whole round).
 
+#include <chrono>
 #include <cstdint>
 #include <span>
 
@@ -22,6 +23,19 @@
 #include "UniqueFd.h"
 
 namespace recmon {
+
+// How long a program waits for the lock before it gives up on this access.
+// A healthy peer holds it only while it copies 608 bytes, microseconds; a
+// peer stopped in a debugger or by SIGSTOP holds it indefinitely, and the
+// monitor waits on its user-interface thread, so the bound is a tenth of the
+// monitor's 200 ms refresh: the window stays responsive and a busy moment
+// only costs one snapshot or one publish.
+inline constexpr std::chrono::milliseconds LockWaitBound{20};
+// How long attaching and detaching wait for the directory's gate, which a
+// healthy peer holds for a few system calls. A monitor that cannot attach in
+// time tries again on its next access; one that cannot detach leaves the
+// files for the next program to reset.
+inline constexpr std::chrono::milliseconds GateWaitBound{20};
 
 class TRecMonChannel final : public IStatusSource {
  public:
@@ -32,13 +46,23 @@ class TRecMonChannel final : public IStatusSource {
   TRecMonChannel& operator=(const TRecMonChannel&) = delete;
 
   // Attaches (detaching first if attached). Never fails visibly and never
-  // throws: whatever cannot be obtained or is not trusted stays empty.
+  // throws: whatever cannot be obtained or is not trusted stays empty. When
+  // the gate stays busy beyond GateWaitBound the channel stays detached and
+  // AttachPending() says so; the next Lock() tries again.
   void Create();
-  // Detaches; the last program out removes both files. Idempotent.
+  // Detaches; the last program out removes both files, unless the gate stays
+  // busy beyond GateWaitBound. Idempotent.
   void Destroy();
+  bool AttachPending() const { return AttachPending_; }
+  // Detaches also when the program ends through exit() without unwinding
+  // (a toolkit that exits when its display goes away), so that a last user
+  // still removes the files. For single-threaded programs: it detaches from
+  // within exit().
+  void DetachAlsoOnExit();
 
-  // Waits with no time limit for the lock; returns at once without it when
-  // there is no lock file. A lock whose holder died passes to the next waiter.
+  // Takes the lock, waiting at most LockWaitBound for it, and raises
+  // TStatusLockBusy when that was not enough. Returns at once without it
+  // when there is no lock file. A lock whose holder died passes on.
   void Lock() override;
   // Releases the lock; harmless when it is not held.
   void Unlock() override;
@@ -61,6 +85,7 @@ class TRecMonChannel final : public IStatusSource {
 
   TUniqueFd Gate_;  // the directory; kept open so that detaching locks the same one
   bool Locked_ = false;
+  bool AttachPending_ = false;  // the gate was busy when attaching
   TRecMonStatusBytes Buffer_{};
 };
 

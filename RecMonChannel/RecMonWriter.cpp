@@ -1,6 +1,7 @@
 #include "RecMonWriter.h"
 
 #include <stdexcept>
+#include <thread>
 
 #include "ChannelDirectory.h"
 #include "StatusLock.h"
@@ -8,7 +9,18 @@
 namespace recmon {
 
 TRecMonWriter::TRecMonWriter() {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + WriterAttachBound;
   Channel_.Create();
+  while (Channel_.AttachPending() && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    Channel_.Create();
+  }
+  if (Channel_.AttachPending()) {
+    throw std::runtime_error("the status channel in " + RecMonChannelDirectory() +
+                             " is busy: another program has held its gate for " +
+                             std::to_string(WriterAttachBound.count()) + " s (stopped or hung?)");
+  }
   if (!Channel_.Mutex || !Channel_.Mapping) {
     throw std::runtime_error(
         "the status channel is not available in " + RecMonChannelDirectory() +
@@ -17,13 +29,18 @@ TRecMonWriter::TRecMonWriter() {
   }
 }
 
-void TRecMonWriter::Publish(const TRecMonSnapshot& status) {
-  PublishBytes(EncodeStatus(status));
+bool TRecMonWriter::Publish(const TRecMonSnapshot& status) {
+  return PublishBytes(EncodeStatus(status));
 }
 
-void TRecMonWriter::PublishBytes(const TRecMonStatusBytes& bytes) {
-  const TStatusLock lock(Channel_);
-  Channel_.Write(bytes);
+bool TRecMonWriter::PublishBytes(const TRecMonStatusBytes& bytes) {
+  try {
+    const TStatusLock lock(Channel_);
+    Channel_.Write(bytes);
+  } catch (const TStatusLockBusy&) {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace recmon

@@ -4,7 +4,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <thread>
 
 namespace recmon {
 
@@ -68,6 +70,31 @@ bool FlockRetrying(int fd, int operation) {
     result = ::flock(fd, operation);
   } while (result != 0 && errno == EINTR);
   return result == 0;
+}
+
+TFlockResult FlockWithin(int fd, int operation, std::chrono::microseconds bound) {
+  using Clock = std::chrono::steady_clock;
+  // flock has no timeout of its own, so a busy lock is polled: the first
+  // retries come quickly, since a healthy peer holds it only for one write.
+  constexpr std::chrono::microseconds FirstPause{50};
+  constexpr std::chrono::microseconds LongestPause{1000};
+  const auto deadline = Clock::now() + bound;
+  std::chrono::microseconds pause = FirstPause;
+  for (;;) {
+    if (FlockRetrying(fd, operation | LOCK_NB)) {
+      return TFlockResult::Taken;
+    }
+    if (errno != EWOULDBLOCK) {
+      return TFlockResult::Failed;
+    }
+    const auto now = Clock::now();
+    if (now >= deadline) {
+      return TFlockResult::Busy;
+    }
+    std::this_thread::sleep_for(
+        std::min(pause, std::chrono::duration_cast<std::chrono::microseconds>(deadline - now)));
+    pause = std::min(pause * 2, LongestPause);
+  }
 }
 
 }  // namespace recmon

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 
 #include "UniqueFd.h"
@@ -34,5 +35,12 @@ bool NameRefersTo(int dirFd, const char* name, int fd);
 
 // flock(2), retried when a signal interrupts it.
 bool FlockRetrying(int fd, int operation);
+
+enum class TFlockResult { Taken, Busy, Failed };
+
+// flock(2) that waits at most `bound` for a lock someone else holds (a peer
+// stopped in a debugger must not stop us): Busy when the bound passed,
+// Failed when the lock cannot be had at all.
+TFlockResult FlockWithin(int fd, int operation, std::chrono::microseconds bound);
 
 }  // namespace recmon

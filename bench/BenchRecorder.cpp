@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
                            std::chrono::duration<double>(seconds));
     auto next = std::chrono::steady_clock::now();
     for (int step = 0; std::chrono::steady_clock::now() < until; ++step) {
-      writer.Publish(changing ? CallAt(step, start) : steady);
+      [[maybe_unused]] const bool written = writer.Publish(changing ? CallAt(step, start) : steady);
       next += kInterval;
       std::this_thread::sleep_until(next);
     }

@@ -3,9 +3,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <iostream>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
+#include <string>
+#include <thread>
 
 #include "CallScript.h"
 #include "ChannelDirectory.h"
@@ -25,6 +28,8 @@ namespace {
 
 // Real time between two records of a played call.
 constexpr std::chrono::milliseconds kFrameInterval{40};
+// How long the record that must not be lost is retried against a busy lock.
+constexpr std::chrono::milliseconds kLastPublishBound{3000};
 
 // A frame of the call, stamped so that the record's times lie as far back from
 // now as they lie back on the call's clock at `callSeconds`.
@@ -61,11 +66,47 @@ std::string CallClockText(double seconds) {
   return text;
 }
 
+// Reports a run of skipped publishes once when it starts and once when it
+// ends, so a stopped monitor does not flood the terminal.
+class TSkipReporter final {
+ public:
+  explicit TSkipReporter(std::ostream& err) : Err_(err) {}
+  void Published(bool written) {
+    if (!written && Skipped_++ == 0) {
+      Err_ << "recmon-sim: skipped a publish: " << TStatusLockBusy().what() << "; going on"
+           << std::endl;
+    } else if (written && Skipped_ > 0) {
+      Err_ << "recmon-sim: publishing again after " << Skipped_ << " skipped" << std::endl;
+      Skipped_ = 0;
+    }
+  }
+
+ private:
+  std::ostream& Err_;
+  long Skipped_ = 0;
+};
+
+// The last record of a call (or the only one of `set`) must get through: it
+// is retried until it is written, or for `bound` at most.
+bool PublishPersistently(TRecMonWriter& writer, const TRecMonSnapshot& record,
+                         std::chrono::milliseconds bound, TSkipReporter& skips) {
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  for (;;) {
+    const bool written = writer.Publish(record);
+    skips.Published(written);
+    if (written || std::chrono::steady_clock::now() >= deadline) {
+      return written;
+    }
+    std::this_thread::sleep_for(kFrameInterval);
+  }
+}
+
 }  // namespace
 
 int RunPlay(const TSimCommand& command, const sigset_t& stopSignals, std::ostream& out) {
   TTempRecording file;
   TRecMonWriter writer;
+  TSkipReporter skips(std::cerr);
   out << "Recording file: " << file.Path() << std::endl;
 
   const auto started = std::chrono::steady_clock::now();
@@ -79,10 +120,16 @@ int RunPlay(const TSimCommand& command, const sigset_t& stopSignals, std::ostrea
     }
     const TCallFrame frame = CallAt(t);
     file.GrowTo(frame.BytesRecorded);
-    writer.Publish(CallRecord(frame, t, file.Path(), {LocalNow(), RecMonTickCount()}));
+    const TRecMonSnapshot record =
+        CallRecord(frame, t, file.Path(), {LocalNow(), RecMonTickCount()});
     if (stopped || t >= CallEndsAt) {
+      if (!PublishPersistently(writer, record, kLastPublishBound, skips)) {
+        throw std::runtime_error("could not publish the end of the call: " +
+                                 std::string(TStatusLockBusy().what()));
+      }
       break;
     }
+    skips.Published(writer.Publish(record));
     // A stop request ends the call early, with the recording flag cleared.
     stopped = !WaitUnlessStopped(stopSignals, kFrameInterval);
     if (stopped) {
@@ -97,7 +144,11 @@ int RunSet(const TSimCommand& command, const sigset_t& stopSignals, std::ostream
   const TRecMonSnapshot record =
       BuildRecord(command.Assignments, command.NoMagic, {LocalNow(), RecMonTickCount()});
   TRecMonWriter writer;
-  writer.Publish(record);
+  TSkipReporter skips(std::cerr);
+  if (!PublishPersistently(writer, record, kLastPublishBound, skips)) {
+    throw std::runtime_error("could not publish the record: " +
+                             std::string(TStatusLockBusy().what()));
+  }
   out << "holding the record in " << RecMonChannelDirectory() << " for ";
   if (command.HoldSeconds) {
     out << *command.HoldSeconds << " s" << std::endl;

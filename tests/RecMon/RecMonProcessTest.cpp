@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "TestProcess.h"
@@ -95,6 +96,70 @@ TEST_F(RecMonProcess, AStopSignalEndsItLikeClosingTheWindow) {
     EXPECT_EQ(monitor.Wait(3s), 0) << "signal " << signal << ": " << monitor.Errors();
     EXPECT_FALSE(Exists(Runtime.MapPath())) << "detached on signal " << signal;
   }
+}
+
+// Peers that hang: the monitor waits for none of them.
+TEST_F(RecMonProcess, AStoppedLockHolderDoesNotKeepItFromEnding) {
+  TChildProcess recorder(RECMON_SIM, {"set", "Recording=1", "StartTime=now", "--hold", "forever"});
+  ASSERT_TRUE(recorder.ReadLine(5s)) << recorder.Errors();
+  TChildProcess monitor(RECMON, {});
+  std::this_thread::sleep_for(500ms);
+  TChildProcess holder(RECMON_CHANNEL_HELPER, {"lock-hold"});
+  ASSERT_EQ(holder.ReadLine(5s), "locked") << holder.Errors();
+  holder.Signal(SIGSTOP);
+  std::this_thread::sleep_for(1s);  // several refreshes meet the held lock
+  EXPECT_FALSE(monitor.Wait(0ms)) << monitor.Errors();
+  monitor.Signal(SIGTERM);
+  EXPECT_EQ(monitor.Wait(3s), 0) << "ends on a stop signal while the lock is held";
+  holder.Signal(SIGKILL);
+}
+
+TEST_F(RecMonProcess, AHeldGateNeitherKeepsTheWindowFromStartingNorTheProgramFromEnding) {
+  TChildProcess gate(RECMON_CHANNEL_HELPER, {"gate-hold"});
+  ASSERT_EQ(gate.ReadLine(5s), "gated") << gate.Errors();
+  TChildProcess monitor(RECMON, {});
+  std::this_thread::sleep_for(1s);
+  EXPECT_FALSE(monitor.Wait(0ms)) << monitor.Errors();
+  EXPECT_FALSE(Exists(Runtime.MapPath())) << "not attached while the gate is held";
+
+  gate.Signal(SIGKILL);
+  ASSERT_EQ(gate.Wait(3s), 128 + SIGKILL);
+  std::this_thread::sleep_for(1s);
+  EXPECT_TRUE(Exists(Runtime.MapPath())) << "attached on a later refresh";
+
+  TChildProcess again(RECMON_CHANNEL_HELPER, {"gate-hold"});
+  ASSERT_EQ(again.ReadLine(5s), "gated") << again.Errors();
+  monitor.Signal(SIGTERM);
+  EXPECT_EQ(monitor.Wait(3s), 0) << "ends although it cannot detach";
+  again.Signal(SIGKILL);
+}
+
+// A refresh error during start-up opens its box before the main loop runs.
+TEST_F(RecMonProcess, OneStopSignalEndsItWhileAStartUpErrorBoxIsOpen) {
+  TChildProcess recorder(RECMON_SIM, {"set", "Recording=1", "StartTime=nan", "--hold", "forever"});
+  ASSERT_TRUE(recorder.ReadLine(5s)) << recorder.Errors();
+  TChildProcess monitor(RECMON, {});
+  std::this_thread::sleep_for(1s);
+  ASSERT_FALSE(monitor.Wait(0ms)) << monitor.Errors();
+  monitor.Signal(SIGTERM);
+  EXPECT_EQ(monitor.Wait(3s), 0) << monitor.Errors();
+}
+
+TEST_F(RecMonProcess, DetachesWhenTheXServerGoesAway) {
+  if (std::system("command -v Xvfb >/dev/null") != 0) {
+    GTEST_SKIP() << "no Xvfb";
+  }
+  TChildProcess xserver("/bin/sh", {"-c", "exec Xvfb -displayfd 1 -nolisten tcp 2>/dev/null"});
+  const auto display = xserver.ReadLine(10s);
+  ASSERT_TRUE(display) << xserver.Errors();
+  ::unsetenv("QT_QPA_PLATFORM");
+  ::setenv("DISPLAY", (":" + *display).c_str(), 1);
+  TChildProcess monitor(RECMON, {});
+  std::this_thread::sleep_for(1500ms);
+  ASSERT_TRUE(Exists(Runtime.MapPath())) << "attached while running: " << monitor.Errors();
+  xserver.Signal(SIGTERM);
+  EXPECT_TRUE(monitor.Wait(5s)) << "ends without its display";
+  EXPECT_FALSE(Exists(Runtime.MapPath())) << "the last user removes the record also then";
 }
 
 }  // namespace

@@ -1,16 +1,22 @@
 // A second program for the channel tests, so that locks and records really
 // cross a process boundary:
 //   lock-hold   attach, take the lock, print "locked", wait to be killed
-//   lock-once   attach, take the lock, print "locked", release, detach
+//   lock-once   attach, take the lock (printing "busy" once if it has to try
+//               again), print "locked", release, detach
+//   gate-hold   take the channel directory's gate, print "gated", wait to be
+//               killed
 //   write-loop  publish self-consistent records as fast as possible until killed
 
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <string>
 
+#include "ChannelDirectory.h"
 #include "RecMonChannel.h"
 #include "RecMonWriter.h"
+#include "TrustedFiles.h"
 
 int main(int argc, char** argv) {
   using namespace recmon;
@@ -18,7 +24,18 @@ int main(int argc, char** argv) {
   if (mode == "lock-hold" || mode == "lock-once") {
     TRecMonChannel channel;
     channel.Create();
-    channel.Lock();
+    for (bool told = false;;) {
+      try {
+        channel.Lock();
+        break;
+      } catch (const TStatusLockBusy&) {
+        if (!told) {
+          std::printf("busy\n");
+          std::fflush(stdout);
+          told = true;
+        }
+      }
+    }
     std::printf("locked\n");
     std::fflush(stdout);
     while (mode == "lock-hold") {
@@ -26,6 +43,18 @@ int main(int argc, char** argv) {
     }
     channel.Unlock();
     return 0;
+  }
+  if (mode == "gate-hold") {
+    const TUniqueFd gate = OpenChannelDirectory(RecMonChannelDirectory());
+    if (!gate || !FlockRetrying(gate.Get(), LOCK_EX)) {
+      std::fprintf(stderr, "cannot take the gate\n");
+      return 1;
+    }
+    std::printf("gated\n");
+    std::fflush(stdout);
+    for (;;) {
+      ::pause();
+    }
   }
   if (mode == "write-loop") {
     TRecMonWriter writer;
@@ -35,7 +64,7 @@ int main(int argc, char** argv) {
       s.BytesRecorded = i;
       s.BytesDropped = i;
       s.TheirLastSoundTick = i;
-      writer.Publish(s);
+      [[maybe_unused]] const bool written = writer.Publish(s);
       if (i == 0) {
         std::printf("writing\n");
         std::fflush(stdout);

@@ -34,7 +34,7 @@ int Writer(const char* seconds) {
   const auto until = Deadline(seconds);
   auto next = Clock::now();
   for (std::uint32_t n = 1; Clock::now() < until; ++n) {
-    writer.Publish(LoadRecord(n));
+    [[maybe_unused]] const bool written = writer.Publish(LoadRecord(n));
     next += std::chrono::milliseconds(1);
     std::this_thread::sleep_until(next);
   }
