@@ -15,6 +15,7 @@ namespace {
 // A signal handler may only write to a descriptor; the event loop reads the
 // other end and quits there.
 int SignalPipe[2] = {-1, -1};
+bool Stopping = false;
 
 void OnStopSignal(int) {
   const char byte = 1;
@@ -32,6 +33,7 @@ void QuitOnStopSignals(QCoreApplication& app) {
     char byte = 0;
     while (::read(SignalPipe[1], &byte, 1) > 0) {
     }
+    Stopping = true;
     QCoreApplication::exit(0);
   });
   struct sigaction action {};
@@ -41,6 +43,10 @@ void QuitOnStopSignals(QCoreApplication& app) {
   for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
     ::sigaction(signal, &action, nullptr);
   }
+}
+
+bool StopRequested() {
+  return Stopping;
 }
 
 }  // namespace recmon

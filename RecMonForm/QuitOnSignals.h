@@ -10,4 +10,9 @@ namespace recmon {
 
 void QuitOnStopSignals(QCoreApplication& app);
 
+// Whether a stop signal has come. A signal that arrives while an error box
+// opened during start-up is showing ends only that box's loop (the main loop
+// has not started yet), so start-up asks this before it goes on.
+bool StopRequested();
+
 }  // namespace recmon

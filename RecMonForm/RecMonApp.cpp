@@ -17,6 +17,8 @@ namespace {
 
 std::unique_ptr<IStatusSource> AttachChannel() {
   auto channel = std::make_unique<TRecMonChannel>();
+  // Qt ends the program with exit() when the X server goes away.
+  channel->DetachAlsoOnExit();
   channel->Create();
   return channel;
 }
@@ -40,8 +42,10 @@ int RunRecMon(int argc, char** argv) {
 
   auto form = std::make_unique<TRecMonForm_>(std::make_unique<TDesktopPlatform>(), AttachChannel);
   QObject::connect(form.get(), &TRecMonForm_::Closed, &app, [] { QCoreApplication::exit(0); });
-  form->show();
-  QApplication::exec();
+  if (!StopRequested()) {
+    form->show();
+    QApplication::exec();
+  }
   // Destroying the window frees the timer, then the monitor and its channel.
   form.reset();
   return 0;
