@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "DateTime.h"
+#include "FolderUrl.h"
 #include "TickCount.h"
 #include "TimeSeparator.h"
 
@@ -36,10 +37,14 @@ std::optional<std::int64_t> TDesktopPlatform::FileSize(const std::string& path) 
 }
 
 void TDesktopPlatform::OpenFolder(const std::string& folder) {
+  // Only as a local folder: a file URL, so the opener can never take the
+  // name for a web address or a file to run.
+  const auto url = LocalFolderUrl(folder);
+  if (!url) {
+    return;
+  }
   // A failed start is ignored: there is nobody to tell.
-  QProcess::startDetached(
-      QString::fromLatin1(FolderOpener),
-      {QString::fromLocal8Bit(folder.data(), static_cast<qsizetype>(folder.size()))});
+  QProcess::startDetached(QString::fromLatin1(FolderOpener), {QString::fromLatin1(*url)});
 }
 
 std::string TDesktopPlatform::TimeSeparator() {

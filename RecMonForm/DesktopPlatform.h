@@ -12,7 +12,8 @@ class TDesktopPlatform final : public IRecMonPlatform {
   std::uint32_t TickCount() override;
   // stat(2) on the path's bytes as they are: files, directories, anything.
   std::optional<std::int64_t> FileSize(const std::string& path) override;
-  // Hands the folder to the desktop's standard opener and does not wait.
+  // Hands the folder, as a file URL, to the desktop's standard opener and
+  // does not wait; a folder that is not an absolute path opens nothing.
   void OpenFolder(const std::string& folder) override;
   std::string TimeSeparator() override;
 };

@@ -9,8 +9,10 @@ std::string FileSizeText(std::int64_t sizeBytes) {
 }
 
 std::string FolderOf(const std::string& path) {
-  const auto last = path.find_last_of("/\\:");
-  return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+  if (path.empty() || path.front() != '/') {
+    return {};
+  }
+  return path.substr(0, path.rfind('/') + 1);
 }
 
 }  // namespace recmon

@@ -13,8 +13,10 @@ inline constexpr std::int64_t BytesPerKB = 1024;
 // recording of 2 GiB or more never shows a negative size.
 std::string FileSizeText(std::int64_t sizeBytes);
 
-// The path up to and including its last "/", "\" or ":"; empty when it has
-// none. Paths from a recorder on any platform are split the same way.
+// The folder of an absolute path: the path up to and including its last "/".
+// Only "/" separates folders here; ":" and "\" are ordinary characters of a
+// name. Empty for a path that is not absolute (a bare name, "C:\x", a URL
+// such as "https://host/x"), so nothing but a local folder is ever opened.
 std::string FolderOf(const std::string& path);
 
 }  // namespace recmon

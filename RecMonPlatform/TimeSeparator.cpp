@@ -1,8 +1,10 @@
 #include "TimeSeparator.h"
 
+#include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
 
+#include <cstdlib>
 #include <optional>
 
 namespace recmon {
@@ -79,16 +81,58 @@ std::string TimeSeparatorOfFormat(std::string_view format, std::string_view ampm
   return std::string(DefaultTimeSeparator);
 }
 
+std::optional<std::string> ToUtf8(std::string_view text, const char* codeset) {
+  iconv_t cd = iconv_open("UTF-8", codeset);
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    return std::nullopt;
+  }
+  std::string out(text.size() * 4 + 4, '\0');  // no character grows beyond four bytes
+  std::string in(text);
+  char* inPtr = in.data();
+  std::size_t inLeft = in.size();
+  char* outPtr = out.data();
+  std::size_t outLeft = out.size();
+  const std::size_t result = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  iconv_close(cd);
+  if (result == static_cast<std::size_t>(-1) || inLeft != 0) {
+    return std::nullopt;
+  }
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+namespace {
+
+// The locale name that LC_TIME takes from the environment, as setlocale
+// would choose it.
+const char* TimeLocaleName() {
+  for (const char* variable : {"LC_ALL", "LC_TIME", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') {
+      return value;
+    }
+  }
+  return "C";
+}
+
+}  // namespace
+
 std::string LocaleTimeSeparator() {
-  // A locale object of our own leaves the process-wide locale alone.
-  locale_t locale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
+  // A locale object of our own leaves the process-wide locale alone. Its
+  // character set must be that of the time locale, whose texts are in it.
+  locale_t locale =
+      newlocale(LC_CTYPE_MASK | LC_TIME_MASK, TimeLocaleName(), static_cast<locale_t>(nullptr));
   if (locale == static_cast<locale_t>(nullptr)) {
     return std::string(DefaultTimeSeparator);
   }
-  const std::string format = nl_langinfo_l(T_FMT, locale);
-  const std::string ampm = nl_langinfo_l(T_FMT_AMPM, locale);
+  const char* codeset = nl_langinfo_l(CODESET, locale);
+  const auto format = ToUtf8(nl_langinfo_l(T_FMT, locale), codeset);
+  const auto ampm = ToUtf8(nl_langinfo_l(T_FMT_AMPM, locale), codeset);
   freelocale(locale);
-  return TimeSeparatorOfFormat(format, ampm);
+  if (!format) {
+    return std::string(DefaultTimeSeparator);
+  }
+  return TimeSeparatorOfFormat(*format, ampm.value_or(std::string()));
 }
 
 }  // namespace recmon

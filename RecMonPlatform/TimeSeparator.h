@@ -3,6 +3,7 @@
 // The separator between hours and minutes in the user's time format, taken
 // from the C library's strftime-style format of the locale.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,7 +17,12 @@ inline constexpr std::string_view DefaultTimeSeparator = ":";
 // hour followed by a minute, or nothing between them.
 std::string TimeSeparatorOfFormat(std::string_view format, std::string_view ampmFormat);
 
-// The separator of the user's LC_TIME locale, ":" where there is none.
+// Text in the given character set (as nl_langinfo(CODESET) names it) as
+// UTF-8; nothing when it cannot be converted.
+std::optional<std::string> ToUtf8(std::string_view text, const char* codeset);
+
+// The separator of the user's LC_TIME locale, in UTF-8 whatever the locale's
+// own character set, ":" where there is none.
 std::string LocaleTimeSeparator();
 
 }  // namespace recmon

@@ -40,7 +40,7 @@ TEST_F(DesktopPlatform, FileSizeFindsFilesAndFoldersAndNothingElse) {
   EXPECT_FALSE(platform.FileSize("").has_value());
 }
 
-TEST_F(DesktopPlatform, OpenFolderHandsTheFolderToTheOpenerAndReturnsAtOnce) {
+TEST_F(DesktopPlatform, OpenFolderHandsTheLocalFolderToTheOpenerAndReturnsAtOnce) {
   // A stand-in opener on PATH writes its argument and then dawdles.
   const fs::path opener = dir / "xdg-open";
   const fs::path seen = dir / "seen";
@@ -50,6 +50,7 @@ TEST_F(DesktopPlatform, OpenFolderHandsTheFolderToTheOpenerAndReturnsAtOnce) {
   const std::string oldPath = std::getenv("PATH");
   setenv("PATH", (dir.string() + ":" + oldPath).c_str(), 1);
   const auto start = std::chrono::steady_clock::now();
+  platform.OpenFolder("https://example.invalid/");  // never handed on
   platform.OpenFolder("/srv/Rec ordings/");
   const auto took = std::chrono::steady_clock::now() - start;
   setenv("PATH", oldPath.c_str(), 1);
@@ -59,7 +60,7 @@ TEST_F(DesktopPlatform, OpenFolderHandsTheFolderToTheOpenerAndReturnsAtOnce) {
   }
   std::ifstream in(seen);
   std::string arg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(arg, "/srv/Rec ordings/");
+  EXPECT_EQ(arg, "file:///srv/Rec%20ordings/");
 }
 
 TEST_F(DesktopPlatform, TheClocksAreTheSharedOnes) {

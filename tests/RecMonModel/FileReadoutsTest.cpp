@@ -28,21 +28,29 @@ TEST(FileSizeText, RoundsKilobytesHalvesToEven) {
   }
 }
 
-TEST(FolderOf, KeepsEverythingUpToTheLastSeparator) {
+TEST(FolderOf, IsTheLocalFolderOfAnAbsolutePathAndNothingElse) {
   struct Row {
     const char* path;
     const char* folder;
   };
   const std::vector<Row> rows = {
       {"/home/user/Recordings/call.wav", "/home/user/Recordings/"},
+      {"/home/me/Calls/call 10:30.wav", "/home/me/Calls/"},  // ":" is part of a name
+      {"/home/me/a\\b/c\\d.wav", "/home/me/a\\b/"},          // so is "\\"
+      {"/home/me/100%20done/x.wav", "/home/me/100%20done/"},
       {"/call.wav", "/"},
-      {"C:\\Rec\\call.wav", "C:\\Rec\\"},
-      {"D:call.wav", "D:"},
-      {"call.wav", ""},
-      {"", ""},
-      {"a/b\\c", "a/b\\"},
-      {"a\\b/c", "a\\b/"},
       {"/dir/", "/dir/"},
+      {"//server/share/x.wav", "//server/share/"},
+      {"https://example.invalid/phish?x=1/y.wav", ""},
+      {"file:///etc/passwd", ""},
+      {"smb://host/share/x.wav", ""},
+      {"javascript:alert(1)/x.wav", ""},
+      {"C:\\Rec\\call.wav", ""},
+      {"D:call.wav", ""},
+      {"Recordings/call.wav", ""},
+      {"call.wav", ""},
+      {" /home/x.wav", ""},
+      {"", ""},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(FolderOf(row.path), row.folder) << row.path;

@@ -166,9 +166,11 @@ TEST_F(WindowBehaviour, TheFileLinkOpensTheRecordingsFolder) {
   };
   const std::vector<Row> rows = {
       {"/home/user/Recordings/call.wav", {"/home/user/Recordings/"}},
-      {"C:\\Rec\\call.wav", {"C:\\Rec\\"}},
-      {"D:call.wav", {"D:"}},
-      {"call.wav", {}},  // no folder: nothing is asked of the desktop
+      {"/home/me/Calls/call 10:30.wav", {"/home/me/Calls/"}},
+      // Not a local absolute path: nothing is asked of the desktop.
+      {"https://example.invalid/phish?x=1/y.wav", {}},
+      {"C:\\Rec\\call.wav", {}},
+      {"call.wav", {}},
       {"", {}},
   };
   for (const auto& row : rows) {

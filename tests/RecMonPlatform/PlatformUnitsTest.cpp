@@ -3,11 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
+#include <string>
 
 #include "ErrorText.h"
+#include "FolderUrl.h"
 #include "PlatformChoice.h"
 #include "TimeSeparator.h"
 
@@ -92,6 +97,57 @@ TEST(ErrorText, IsThePrefixThenTheMessageWithOutOfMemorySpelledOut) {
   EXPECT_EQ(ErrorMessageOf(Caught([] { throw std::runtime_error("disk gone"); })), "disk gone");
   EXPECT_EQ(ErrorMessageOf(Caught([] { throw 42; })), "Unknown error");
   EXPECT_EQ(ErrorMessageOf(nullptr), "Unknown error");
+}
+
+TEST(FolderUrl, IsAFileUrlWhoseEveryOtherCharacterIsEscaped) {
+  struct Row {
+    const char* folder;
+    std::optional<std::string> url;
+  };
+  const Row rows[] = {
+      {"/home/me/Calls/", "file:///home/me/Calls/"},
+      {"/home/me/My Calls/", "file:///home/me/My%20Calls/"},
+      {"/home/me/100%20done/", "file:///home/me/100%2520done/"},  // a literal "%20"
+      {"/tmp/a:b\\c?d#e/", "file:///tmp/a%3Ab%5Cc%3Fd%23e/"},
+      {"/home/me/caf\xc3\xa9/", "file:///home/me/caf%C3%A9/"},  // bytes, not characters
+      {"/home/me/\xe9t\xe9/", "file:///home/me/%E9t%E9/"},      // not UTF-8: kept byte for byte
+      {"/", "file:///"},
+      {"https://example.invalid/", std::nullopt},
+      {"Calls/", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(LocalFolderUrl(row.folder), row.url) << row.folder;
+  }
+}
+
+TEST(ToUtf8, ConvertsFromTheLocalesOwnCharacterSet) {
+  EXPECT_EQ(ToUtf8("%H\xae\xc9%M", "BIG5"), "%H\xe6\x99\x82%M");  // "時"
+  EXPECT_EQ(ToUtf8("%H.%M", "ANSI_X3.4-1968"), "%H.%M");
+  EXPECT_EQ(ToUtf8("\xe9", "ISO-8859-1"), "\xc3\xa9");
+  EXPECT_EQ(ToUtf8("\xae", "BIG5"), std::nullopt);  // half a character
+  EXPECT_EQ(ToUtf8(":", "NO-SUCH-CHARSET"), std::nullopt);
+}
+
+// A locale whose texts are not UTF-8, built for the test: its separator is a
+// whole character, in UTF-8.
+TEST(LocaleTimeSeparator, ComesInUtf8FromALocaleInBig5) {
+  const auto dir = std::filesystem::temp_directory_path() / "recmon-test-locales";
+  std::filesystem::create_directories(dir);
+  const std::string build =
+      "localedef -i zh_TW -f BIG5 " + (dir / "zh_TW.BIG5").string() + " >/dev/null 2>&1";
+  if (std::system(build.c_str()) != 0) {
+    GTEST_SKIP() << "localedef cannot build zh_TW.BIG5 here";
+  }
+  const char* savedAll = std::getenv("LC_ALL");
+  const std::string saved = savedAll == nullptr ? std::string() : savedAll;
+  ::setenv("LOCPATH", dir.c_str(), 1);
+  ::setenv("LC_ALL", "zh_TW.BIG5", 1);
+  const std::string separator = LocaleTimeSeparator();
+  ::unsetenv("LOCPATH");
+  savedAll == nullptr ? ::unsetenv("LC_ALL") : ::setenv("LC_ALL", saved.c_str(), 1);
+  std::filesystem::remove_all(dir);
+  EXPECT_EQ(separator, "\xe6\x99\x82");  // "時", hour to minute
 }
 
 }  // namespace
