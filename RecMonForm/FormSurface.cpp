@@ -10,6 +10,7 @@
 
 #include "MonitorStyle.h"
 #include "QtColor.h"
+#include "ToolTipText.h"
 
 namespace recmon {
 
@@ -54,7 +55,7 @@ void TFormSurface::SetHint(TControl control, const std::string& text) {
   }
   current = text;
   QWidget& widget = Control(control);
-  const QString hint = FromBytes(text);
+  const QString hint = LiteralToolTip(FromBytes(text));
   widget.setToolTip(hint);
   // A tooltip on screen for this control follows the new text (or goes away
   // when the hint becomes empty) instead of showing a stale figure.

@@ -177,8 +177,9 @@ TEST_F(FormBehaviour, TooltipsWakeAfterHalfASecondStayFifteenAndOnlyOnTheirContr
                            TControl::rectMeterThemBackground}) {
     EXPECT_EQ(ui->Form->ControlWidget(c).toolTipDuration(), 15000) << ControlName(c);
   }
-  EXPECT_EQ(ui->Form->ControlWidget(TControl::lblFile).toolTip(), QStringLiteral("/tmp/call.wav"));
-  EXPECT_EQ(ui->Form->ControlWidget(TControl::rectMeterMe).toolTip(),
+  EXPECT_EQ(ToolTipShown(ui->Form->ControlWidget(TControl::lblFile)),
+            QStringLiteral("/tmp/call.wav"));
+  EXPECT_EQ(ToolTipShown(ui->Form->ControlWidget(TControl::rectMeterMe)),
             QStringLiteral("Sound level for you."));
   // Buffer at 10 %: "Fair" with its hint; back to "Good", the hint is empty again.
   EXPECT_EQ(TextOf(*ui->Form, TControl::lblHealth), "Fair");

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTextDocument>
 #include <QTimer>
 
 namespace recmon::test {
@@ -45,6 +46,12 @@ TRecMonForm_* OpenForm() {
 std::string TextOf(const TRecMonForm_& form, TControl control) {
   const auto* label = qobject_cast<const QLabel*>(&form.ControlWidget(control));
   return label == nullptr ? std::string() : label->text().toStdString();
+}
+
+QString ToolTipShown(const QWidget& widget) {
+  QTextDocument document;
+  document.setHtml(widget.toolTip());
+  return document.toPlainText().remove(QChar(0x200B));
 }
 
 void Wait(int milliseconds) {

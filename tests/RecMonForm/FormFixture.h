@@ -37,6 +37,10 @@ TRecMonForm_* OpenForm();
 // The label's text, as the user sees it.
 std::string TextOf(const TRecMonForm_& form, TControl control);
 
+// The text a user reads in the control's tooltip: its markup rendered, the
+// invisible break opportunities left out.
+QString ToolTipShown(const QWidget& widget);
+
 // Runs the event loop for this long.
 void Wait(int milliseconds);
 
