@@ -201,6 +201,15 @@ void TRecMonModel::CheckSelfClose() {
     return;
   }
   const double now = Platform_.Now();
+  // A clock set back (a daylight-saving change, a correction) would otherwise
+  // hold the window open for as long as it jumped: the ten seconds count from
+  // the jump instead.
+  if (now < LastRecordingSeen) {
+    LastRecordingSeen = now;
+  }
+  if (now < CreatedAt) {
+    CreatedAt = now;
+  }
   if (Sub(now, LastRecordingSeen) > SelfCloseAfterDays &&
       Sub(now, CreatedAt) > SelfCloseAfterDays && !Pinned) {
     Surface_.CloseWindow();

@@ -93,6 +93,39 @@ TEST_F(SelfClose, RecordingSeenKeepsTheWindowOpenThenTenSecondsAfterItStops) {
   EXPECT_EQ(RefreshUntilClosed(*model, platform, surface), 51);  // 10.1 s after the stop
 }
 
+TEST_F(SelfClose, AClockSetBackCountsTheTenSecondsFromTheJump) {
+  struct Row {
+    const char* name;
+    bool recorded;         // recording was seen, and stopped 5 s before the jump
+    double jumpSeconds;    // the clock goes back by this much
+    int refreshesToClose;  // 200 ms apart, the first 100 ms after the jump
+  };
+  const std::vector<Row> rows = {
+      {"an hour back after a stop", true, 3600, 51},
+      {"a second back, still after the last recording seen", true, 1, 31},
+      {"an hour back with no recording ever", false, 3600, 51},
+  };
+  for (const auto& row : rows) {
+    surface = TMemoryDisplaySurface{};
+    SetUp();
+    if (row.recorded) {
+      Publish(ACall());
+      platform.AdvanceSeconds(30);
+      model->RefreshDisplay();
+      auto stopped = ACall();
+      stopped.Recording = false;
+      Publish(stopped);
+    } else {
+      PublishInvalid();
+    }
+    platform.AdvanceSeconds(5);
+    model->RefreshDisplay();
+    ASSERT_EQ(surface.CloseRequests, 0) << row.name;
+    platform.AdvanceSeconds(-row.jumpSeconds);
+    EXPECT_EQ(RefreshUntilClosed(*model, platform, surface), row.refreshesToClose) << row.name;
+  }
+}
+
 TEST_F(SelfClose, ARecordThatTurnsInvalidMidCallKeepsTheWindowOpen) {
   Publish(ACall());
   model->RefreshDisplay();
