@@ -22,11 +22,12 @@ QWidget* MakeWidget(const TControlDef& def, QWidget& parent) {
     case K::Shape:
       return new TShapeRect(ToQColor(*def.Fill), &parent);
     case K::Panel:
-      return new QWidget(&parent);
+      return new TPanel(&parent);
     case K::Label:
       break;
   }
-  auto* label = new QLabel(QString::fromUtf8(def.Text.data(), std::ssize(def.Text)), &parent);
+  const QString text = QString::fromUtf8(def.Text.data(), std::ssize(def.Text));
+  auto* label = def.Link ? new TLinkLabel(text, &parent) : new QLabel(text, &parent);
   label->setTextFormat(Qt::PlainText);
   label->setAlignment((def.Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
   QFont font = FormFont();

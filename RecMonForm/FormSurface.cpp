@@ -8,6 +8,7 @@
 #include <QToolTip>
 #include <algorithm>
 
+#include "FormAccess.h"
 #include "MonitorStyle.h"
 #include "QtColor.h"
 #include "ToolTipText.h"
@@ -45,6 +46,7 @@ void TFormSurface::SetCaption(TControl control, const std::string& text) {
     if (ControlDef(control).TakesSizeOfText()) {
       label->adjustSize();
     }
+    FollowCaption(Controls_, control);
   }
 }
 

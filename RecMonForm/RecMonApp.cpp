@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "DesktopPlatform.h"
+#include "FormAccess.h"
 #include "MonitorStyle.h"
 #include "PlatformChoice.h"
 #include "QuitOnSignals.h"
@@ -39,6 +40,8 @@ int RunRecMon(int argc, char** argv) {
   // the last window closed; the program ends on its Closed signal instead.
   QApplication::setQuitOnLastWindowClosed(false);
   QuitOnStopSignals(app);
+  // Before the window exists: a screen reader may ask about it as it is built.
+  InstallFormAccessibility();
 
   auto form = std::make_unique<TRecMonForm_>(std::make_unique<TDesktopPlatform>(), AttachChannel);
   QObject::connect(form.get(), &TRecMonForm_::Closed, &app, [] { QCoreApplication::exit(0); });

@@ -7,6 +7,7 @@
 
 #include "ErrorBox.h"
 #include "ErrorText.h"
+#include "FormAccess.h"
 #include "FormFont.h"
 #include "MonitorStyle.h"
 #include "Widgets.h"
@@ -49,6 +50,7 @@ TRecMonForm_::TRecMonForm_(std::unique_ptr<IRecMonPlatform> platform, TChannelFa
       Platform_(std::move(platform)),
       MakeChannel_(std::move(makeChannel)),
       PresentError_(std::move(presentError)) {
+  InstallFormAccessibility();
   setWindowTitle(ToQString(FormCaption));
   // Appearing beside a call must not take the keyboard from it.
   setAttribute(Qt::WA_ShowWithoutActivating);
@@ -61,6 +63,7 @@ TRecMonForm_::TRecMonForm_(std::unique_ptr<IRecMonPlatform> platform, TChannelFa
   move(0, 0);
 
   Controls_ = BuildControls(*this);
+  SetUpAccess(*this, Controls_);
   Surface_ = std::make_unique<TFormSurface>(*this, Controls_);
   Model_ = std::make_unique<TRecMonModel>(*Surface_, *Platform_);
   ConnectClicks();
@@ -75,11 +78,13 @@ TRecMonForm_::~TRecMonForm_() {
 
 void TRecMonForm_::ConnectClicks() {
   const auto onClick = [this](TControl control, void (TRecMonModel::*handler)()) {
-    new TClickFilter(&ControlWidget(control), [this, handler] {
+    new TClickFilter(&ControlWidget(control), [this, control, handler] {
+      const bool hadFocus = ControlWidget(control).hasFocus();
       Guarded([&] {
         FollowFrame();
         (Model_.get()->*handler)();
       });
+      PassFocusToTwin(Controls_, control, hadFocus);
     });
   };
   onClick(TControl::imgAdvanced, &TRecMonModel::imgAdvancedClick);
@@ -207,6 +212,17 @@ void TRecMonForm_::resizeEvent(QResizeEvent* event) {
   if (panel.geometry() != docked) {
     panel.setGeometry(docked);
   }
+}
+
+bool TRecMonForm_::focusNextPrevChild(bool next) {
+  // Tab follows the access table rather than the order the controls were
+  // built in, which is their painting order.
+  QWidget* target = NextInKeyboardOrder(Controls_, focusWidget(), next);
+  if (target == nullptr) {
+    return false;
+  }
+  target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+  return true;
 }
 
 }  // namespace recmon

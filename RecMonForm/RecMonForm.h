@@ -53,6 +53,7 @@ class TRecMonForm_ final : public QWidget {
   void closeEvent(QCloseEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
 
  private:
   void FormCreate();

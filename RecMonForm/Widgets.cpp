@@ -1,6 +1,7 @@
 #include "Widgets.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <utility>
@@ -10,6 +11,38 @@ namespace recmon {
 namespace {
 
 const QColor BorderColor{0, 0, 0};
+
+// Marks the control that has the keyboard focus: every other pixel of a
+// 1-pixel frame along the inside of its box, so nothing moves and what it
+// frames stays readable.
+void DrawFocusFrame(QPainter& p, const QRect& box, const QColor& color) {
+  if (box.width() < 2 || box.height() < 2) {
+    return;
+  }
+  const auto dot = [&](int x, int y) {
+    if ((x + y) % 2 == 0) {
+      p.fillRect(x, y, 1, 1, color);
+    }
+  };
+  for (int x = box.left(); x <= box.right(); ++x) {
+    dot(x, box.top());
+    dot(x, box.bottom());
+  }
+  for (int y = box.top() + 1; y < box.bottom(); ++y) {
+    dot(box.left(), y);
+    dot(box.right(), y);
+  }
+}
+
+// Space and Enter work the focused control once per press; held down they
+// do not repeat, and with a modifier they are some other command.
+bool ActivatesFocused(const QKeyEvent& key) {
+  const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+  if (key.isAutoRepeat() || modifiers != Qt::NoModifier) {
+    return false;
+  }
+  return key.key() == Qt::Key_Space || key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
+}
 
 }  // namespace
 
@@ -22,6 +55,18 @@ void TGlyphImage::paintEvent(QPaintEvent*) {
   }
   QPainter p(this);
   p.drawPixmap(0, 0, Cache_);
+  if (hasFocus()) {
+    // The glyphs are drawn in black whatever the window's colour.
+    DrawFocusFrame(p, rect(), BorderColor);
+  }
+}
+
+void TLinkLabel::paintEvent(QPaintEvent* event) {
+  QLabel::paintEvent(event);
+  if (hasFocus()) {
+    QPainter p(this);
+    DrawFocusFrame(p, rect(), palette().color(foregroundRole()));
+  }
 }
 
 TShapeRect::TShapeRect(QColor fill, QWidget* parent) : QWidget(parent), Fill_(fill) {}
@@ -44,10 +89,23 @@ TClickFilter::TClickFilter(QWidget* watched, std::function<void()> onClick)
   watched->installEventFilter(this);
 }
 
+const TClickFilter* TClickFilter::Of(const QWidget& widget) {
+  for (const QObject* child : widget.children()) {
+    if (const auto* filter = dynamic_cast<const TClickFilter*>(child)) {
+      return filter;
+    }
+  }
+  return nullptr;
+}
+
 bool TClickFilter::eventFilter(QObject* watched, QEvent* event) {
   const auto* widget = qobject_cast<QWidget*>(watched);
   if (widget == nullptr) {
     return false;
+  }
+  if (event->type() == QEvent::KeyPress && ActivatesFocused(*static_cast<QKeyEvent*>(event))) {
+    OnClick_();
+    return true;
   }
   if (event->type() == QEvent::MouseButtonPress) {
     Pressed_ = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;

@@ -3,6 +3,7 @@
 // The few kinds of control the window needs beyond a plain label.
 
 #include <QColor>
+#include <QLabel>
 #include <QObject>
 #include <QPixmap>
 #include <QWidget>
@@ -13,7 +14,8 @@
 namespace recmon {
 
 // An icon control showing one of the program's glyphs, redrawn whenever the
-// screen's pixel ratio changes.
+// screen's pixel ratio changes. With the keyboard focus it shows a dotted
+// frame inside its box.
 class TGlyphImage final : public QWidget {
  public:
   TGlyphImage(TGlyph glyph, QWidget* parent);
@@ -38,11 +40,37 @@ class TShapeRect final : public QWidget {
   QColor Fill_;
 };
 
-// Calls back on a left click on the watched widget: press and release both
-// inside it, as a button does.
+// A label that reads as a link; with the keyboard focus it shows a dotted
+// frame inside its box. A class name of its own keeps Qt from presenting it
+// to a screen reader as a plain label.
+class TLinkLabel final : public QLabel {
+  Q_OBJECT
+
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+// The detail panel: a plain container, a class of its own so that it can be
+// told apart from the moment it exists.
+class TPanel final : public QWidget {
+ public:
+  using QWidget::QWidget;
+};
+
+// Calls back on a left click on the watched widget (press and release both
+// inside it, as a button does), on Space or Enter while it has the keyboard
+// focus, and when Click() is called for it.
 class TClickFilter final : public QObject {
  public:
   TClickFilter(QWidget* watched, std::function<void()> onClick);
+
+  // Does what a click does.
+  void Click() const { OnClick_(); }
+  // The filter watching `widget`, if any.
+  static const TClickFilter* Of(const QWidget& widget);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -123,8 +123,8 @@ constexpr const TControlAccess& AccessOf(TControl control) {
 }
 
 // The order in which Tab visits the controls that can be worked from the
-// keyboard: as the eye reads them, left to right, top to bottom. Hidden ones
-// are passed over.
+// keyboard: as the eye reads them, left to right, top to bottom. Of two twins
+// only one is shown at a time; hidden controls are passed over.
 inline constexpr std::array KeyboardOrder{TControl::imgAdvanced, TControl::imgHideAdvanced,
                                           TControl::imgPinOut, TControl::imgPinIn,
                                           TControl::lblFile};
