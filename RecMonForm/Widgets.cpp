@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <utility>
 
 namespace recmon {
@@ -62,11 +63,20 @@ void TGlyphImage::paintEvent(QPaintEvent*) {
 }
 
 void TLinkLabel::paintEvent(QPaintEvent* event) {
-  QLabel::paintEvent(event);
-  if (hasFocus()) {
-    QPainter p(this);
-    DrawFocusFrame(p, rect(), palette().color(foregroundRole()));
+  if (!hasFocus()) {
+    QLabel::paintEvent(event);
+    return;
   }
+  // Its text fills its box, so a frame would cut into the letters: with the
+  // focus the link is drawn as selected instead, the same text in the same
+  // place.
+  QPainter p(this);
+  const QRect box = contentsRect();
+  p.fillRect(box, palette().color(QPalette::Highlight));
+  QPalette selected = palette();
+  selected.setColor(foregroundRole(), palette().color(QPalette::HighlightedText));
+  style()->drawItemText(&p, box, QStyle::visualAlignment(layoutDirection(), alignment()), selected,
+                        isEnabled(), text(), foregroundRole());
 }
 
 TShapeRect::TShapeRect(QColor fill, QWidget* parent) : QWidget(parent), Fill_(fill) {}

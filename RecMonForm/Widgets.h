@@ -40,8 +40,8 @@ class TShapeRect final : public QWidget {
   QColor Fill_;
 };
 
-// A label that reads as a link; with the keyboard focus it shows a dotted
-// frame inside its box. A class name of its own keeps Qt from presenting it
+// A label that reads as a link; with the keyboard focus it is drawn as
+// selected. A class name of its own keeps Qt from presenting it
 // to a screen reader as a plain label.
 class TLinkLabel final : public QLabel {
   Q_OBJECT
