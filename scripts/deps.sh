@@ -7,8 +7,10 @@
 RECMON_BUILD_PACKAGES="cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev libxcb1-dev libxkbcommon-dev clang-format"
 # clang's libFuzzer and sanitizer runtimes, for scripts/fuzz.
 RECMON_FUZZ_PACKAGES="clang libclang-rt-14-dev"
-# Headless display, window manager and screenshots for window tests and the demo.
-RECMON_DESKTOP_PACKAGES="xvfb xauth openbox x11-utils xdotool imagemagick fonts-dejavu-core xdg-utils fonts-wine"
+# Headless display, window manager and screenshots for window tests and the
+# demo; the accessibility bus, a private session bus and the reader's library
+# for the check that reads the window as a screen reader does.
+RECMON_DESKTOP_PACKAGES="xvfb xauth openbox x11-utils xdotool imagemagick fonts-dejavu-core xdg-utils fonts-wine at-spi2-core dbus-daemon python3-pyatspi"
 
 recmon_missing_packages() {
   local pkg
