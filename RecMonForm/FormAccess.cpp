@@ -69,10 +69,8 @@ class TControlAccessible final : public QAccessibleWidget, public QAccessibleVal
       if (access.Kind == TAccessKind::Button) {
         return FromView(access.Description);
       }
-      if (access.Kind == TAccessKind::Meter) {
-        // The meter's name already says what its tooltip says first.
-        return FromView(MeterNote(widget()->toolTip().toStdString()));
-      }
+      // Set from the plain hint; Qt would fall back to the tooltip's markup.
+      return widget()->accessibleDescription();
     }
     return QAccessibleWidget::text(t);
   }
@@ -181,24 +179,22 @@ QAccessibleInterface* MonitorAccessibleFactory(const QString&, QObject* object) 
   return nullptr;
 }
 
-// Tells a screen reader when a description or a meter's level changes; names
-// follow through FollowCaption, since a label's text changes without an event.
-class TAccessNotifier final : public QObject {
+// Tells a screen reader when a meter's level changes. Names and descriptions
+// are set through FollowCaption and FollowHint, which tell it themselves.
+class TLevelNotifier final : public QObject {
  public:
-  TAccessNotifier(QWidget& form, const TControlWidgets& controls)
+  TLevelNotifier(QWidget& form, const TControlWidgets& controls)
       : QObject(&form), Controls_(controls) {}
 
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::ToolTipChange) {
-      QAccessibleEvent changed(watched, QAccessible::DescriptionChanged);
-      QAccessible::updateAccessibility(&changed);
-    } else if (event->type() == QEvent::Resize) {
-      for (const TControlAccess& access : ControlAccess) {
-        if (access.Bar && Controls_[ControlIndex(*access.Bar)] == watched) {
-          QAccessibleValueChangeEvent changed(Controls_[ControlIndex(access.Id)],
-                                              static_cast<QWidget*>(watched)->height());
-          QAccessible::updateAccessibility(&changed);
-        }
+    if (event->type() != QEvent::Resize) {
+      return false;
+    }
+    for (const TControlAccess& access : ControlAccess) {
+      if (access.Bar && Controls_[ControlIndex(*access.Bar)] == watched) {
+        QAccessibleValueChangeEvent changed(Controls_[ControlIndex(access.Id)],
+                                            static_cast<QWidget*>(watched)->height());
+        QAccessible::updateAccessibility(&changed);
       }
     }
     return false;
@@ -227,17 +223,13 @@ void SetUpAccess(QWidget& form, const TControlWidgets& controls) {
   // back to the window's focus widget, and otherwise to the first control.
   form.setFocus(Qt::OtherFocusReason);
 
-  auto* notifier = new TAccessNotifier(form, controls);
+  auto* notifier = new TLevelNotifier(form, controls);
   for (const TControlAccess& access : ControlAccess) {
     if (access.Kind == TAccessKind::Figure) {
       if (auto* caption = qobject_cast<QLabel*>(widget(*access.Caption))) {
         caption->setBuddy(widget(access.Id));
       }
       FollowCaption(controls, access.Id);
-    }
-    if (access.Kind == TAccessKind::Figure || access.Kind == TAccessKind::Link ||
-        access.Kind == TAccessKind::Meter) {
-      widget(access.Id)->installEventFilter(notifier);
     }
     if (access.Bar) {
       widget(*access.Bar)->installEventFilter(notifier);
@@ -256,6 +248,19 @@ void FollowCaption(const TControlWidgets& controls, TControl changed) {
       figure->setAccessibleName(
           FromView(FigureName(caption->text().toStdString(), figure->text().toStdString())));
     }
+  }
+}
+
+void FollowHint(const TControlWidgets& controls, TControl changed, const QString& hint) {
+  const TAccessKind kind = AccessOf(changed).Kind;
+  if (kind == TAccessKind::Decoration) {
+    return;  // a bar's hint is its meter's
+  }
+  const QString description =
+      kind == TAccessKind::Meter ? FromView(MeterNote(hint.toStdString())) : hint;
+  QWidget& widget = *controls[ControlIndex(changed)];
+  if (widget.accessibleDescription() != description) {
+    widget.setAccessibleDescription(description);
   }
 }
 

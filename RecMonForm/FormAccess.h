@@ -26,6 +26,11 @@ void SetUpAccess(QWidget& form, const TControlWidgets& controls);
 // A label's text changed: the figure it shows or captions is read anew.
 void FollowCaption(const TControlWidgets& controls, TControl changed);
 
+// A control's hint changed to `hint` (plain text, unlike its tooltip, which
+// is markup): its description for a screen reader follows. A meter is
+// described by its note alone, its name saying the rest.
+void FollowHint(const TControlWidgets& controls, TControl changed, const QString& hint);
+
 // The control Tab (forward) or Shift+Tab moves the focus to from `from`, in
 // the order of KeyboardOrder, passing over hidden ones; null when there is
 // none to move to.

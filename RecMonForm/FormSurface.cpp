@@ -59,6 +59,7 @@ void TFormSurface::SetHint(TControl control, const std::string& text) {
   QWidget& widget = Control(control);
   const QString hint = LiteralToolTip(FromBytes(text));
   widget.setToolTip(hint);
+  FollowHint(Controls_, control, FromBytes(text));
   // A tooltip on screen for this control follows the new text (or goes away
   // when the hint becomes empty) instead of showing a stale figure.
   if (QToolTip::isVisible() && widget.underMouse()) {
