@@ -166,8 +166,8 @@ class TWindowAccessible final : public QAccessibleWidget {
 };
 
 QAccessibleInterface* MonitorAccessibleFactory(const QString&, QObject* object) {
-  // By class, not by name: the class is known from the first moment, while
-  // the objectName is set only after the widget is built.
+  // By class, not by objectName: Qt makes one interface per object and keeps
+  // it, and it may ask before BuildControls has named the widget.
   if (auto* form = dynamic_cast<TRecMonForm_*>(object)) {
     return new TWindowAccessible(form);
   }

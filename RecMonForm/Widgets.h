@@ -41,8 +41,8 @@ class TShapeRect final : public QWidget {
 };
 
 // A label that reads as a link; with the keyboard focus it is drawn as
-// selected. A class name of its own keeps Qt from presenting it
-// to a screen reader as a plain label.
+// selected. Qt looks up accessibility by class name and answers for QLabel
+// itself, so the link needs a class name of its own to be presented as one.
 class TLinkLabel final : public QLabel {
   Q_OBJECT
 
@@ -53,8 +53,8 @@ class TLinkLabel final : public QLabel {
   void paintEvent(QPaintEvent* event) override;
 };
 
-// The detail panel: a plain container, a class of its own so that it can be
-// told apart from the moment it exists.
+// The detail panel: a plain container, a class of its own so that Qt's
+// accessibility can tell it apart before it is named.
 class TPanel final : public QWidget {
  public:
   using QWidget::QWidget;

@@ -136,8 +136,8 @@ std::optional<TControl> ControlNamed(std::string_view name);
 // shows one, then the value. "Health" and "Fair" read "Health: Fair".
 std::string FigureName(std::string_view caption, std::string_view value);
 
-// What a meter's tooltip says beyond the meter's name, without the brackets
-// it is shown in: "Configured not to record this", or empty.
+// What a meter's hint says beyond the meter's name, without the brackets it
+// is shown in: "Configured not to record this", or empty. The text is static.
 std::string_view MeterNote(std::string_view hint);
 
 }  // namespace recmon
