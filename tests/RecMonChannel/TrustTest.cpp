@@ -54,7 +54,7 @@ const TTrustCase kCases[] = {
     {"RecordOfAnotherUser", true, true, false,
      [](const test::TRuntimeDir& r) {
        PrivateDirWith(r, r.MapPath(), 0600);
-       ::chown(r.MapPath().c_str(), kOtherUser, kOtherUser);
+       EXPECT_EQ(::chown(r.MapPath().c_str(), kOtherUser, kOtherUser), 0);
        return r.MapPath();
      }},
     {"RecordOpenToGroup", false, true, false,
@@ -64,13 +64,13 @@ const TTrustCase kCases[] = {
     {"RecordIsASymbolicLink", false, true, false,
      [](const test::TRuntimeDir& r) {
        const std::string target = PrivateDirWith(r, r.Path + "/elsewhere", 0600);
-       ::symlink(target.c_str(), r.MapPath().c_str());
+       EXPECT_EQ(::symlink(target.c_str(), r.MapPath().c_str()), 0);
        return target;
      }},
     {"RecordHasASecondLink", false, true, false,
      [](const test::TRuntimeDir& r) {
        const std::string other = PrivateDirWith(r, r.Path + "/other", 0600);
-       ::link(other.c_str(), r.MapPath().c_str());
+       EXPECT_EQ(::link(other.c_str(), r.MapPath().c_str()), 0);
        return other;
      }},
     {"RecordIsADirectory", false, true, false,
@@ -88,19 +88,19 @@ const TTrustCase kCases[] = {
     {"LockOfAnotherUser", true, false, true,
      [](const test::TRuntimeDir& r) {
        PrivateDirWith(r, r.MutexPath(), 0600);
-       ::chown(r.MutexPath().c_str(), kOtherUser, kOtherUser);
+       EXPECT_EQ(::chown(r.MutexPath().c_str(), kOtherUser, kOtherUser), 0);
        return r.MutexPath();
      }},
     {"LockIsASymbolicLink", false, false, true,
      [](const test::TRuntimeDir& r) {
        const std::string target = PrivateDirWith(r, r.Path + "/elsewhere", 0600);
-       ::symlink(target.c_str(), r.MutexPath().c_str());
+       EXPECT_EQ(::symlink(target.c_str(), r.MutexPath().c_str()), 0);
        return target;
      }},
     {"DirectoryOfAnotherUser", true, false, false,
      [](const test::TRuntimeDir& r) {
        PrivateDirWith(r, r.MapPath(), 0600);
-       ::chown(r.Channel.c_str(), kOtherUser, kOtherUser);
+       EXPECT_EQ(::chown(r.Channel.c_str(), kOtherUser, kOtherUser), 0);
        return r.MapPath();
      }},
     {"DirectoryOpenToOthers", false, false, false,
@@ -114,7 +114,7 @@ const TTrustCase kCases[] = {
        const std::string real = r.Path + "/real";
        ::mkdir(real.c_str(), 0700);
        WriteForeign(real + "/" + RecMonMapName, 0600);
-       ::symlink(real.c_str(), r.Channel.c_str());
+       EXPECT_EQ(::symlink(real.c_str(), r.Channel.c_str()), 0);
        return real + "/" + RecMonMapName;
      }},
 };
