@@ -1,30 +1,139 @@
-# `cmake --install` and a Debian package through CPack. The package's
-# dependencies are computed from the installed binaries (dpkg-shlibdeps), so
-# they name the Qt runtime packages that recmon really links.
-install(FILES
-  ${PROJECT_SOURCE_DIR}/README.md
-  DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/
-  DESTINATION ${CMAKE_INSTALL_DOCDIR}
-  FILES_MATCHING PATTERN "*.md" PATTERN "*.png")
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/kestrum-call-monitor.desktop
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# `cmake --install` and a Debian package through CPack, laid out as Debian
+# policy asks: manual pages and the changelog gzipped, documents over 4 KiB
+# gzipped, the copyright file plain, icons in the hicolor theme, programs
+# stripped of the .comment section. The package's library dependencies are
+# computed from the installed binaries (dpkg-shlibdeps), so they name the Qt
+# runtime packages that recmon really links.
+set(RECMON_PACKAGE_NAME kestrum-call-monitor)
+set(RECMON_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+set(RECMON_STAGE_DIR ${PROJECT_BINARY_DIR}/package-files)
+
+# Debian's native packages carry no Debian revision, so the changelog's
+# newest entry names the project's version as it is.
+file(STRINGS ${RECMON_PACKAGING_DIR}/changelog _recmon_newest LIMIT_COUNT 1)
+if(NOT _recmon_newest MATCHES "^${RECMON_PACKAGE_NAME} \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR
+    "packaging/changelog begins with '${_recmon_newest}', but the project's version is "
+    "${PROJECT_VERSION}: add an entry for ${PROJECT_VERSION} at the top of the changelog.")
+endif()
+
+# Files installed compressed are made at build time in RECMON_STAGE_DIR (see
+# PackageFiles.cmake). Every manual page in packaging/man is taken, so a new
+# program's page needs no change here.
+file(GLOB _recmon_man_pages CONFIGURE_DEPENDS ${RECMON_PACKAGING_DIR}/man/*.1)
+file(GLOB _recmon_docs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
+set(_recmon_manifest "")
+set(_recmon_stage_inputs ${RECMON_PACKAGING_DIR}/changelog ${PROJECT_SOURCE_DIR}/README.md)
+foreach(page IN LISTS _recmon_man_pages)
+  get_filename_component(name ${page} NAME)
+  string(APPEND _recmon_manifest "gzip|${page}|man/man1/${name}\n")
+endforeach()
+string(APPEND _recmon_manifest "gzip|${RECMON_PACKAGING_DIR}/changelog|doc/changelog\n")
+foreach(doc IN LISTS _recmon_docs ITEMS ${PROJECT_SOURCE_DIR}/README.md)
+  get_filename_component(name ${doc} NAME)
+  string(APPEND _recmon_manifest "doc|${doc}|doc/${name}\n")
+endforeach()
+list(APPEND _recmon_stage_inputs ${_recmon_man_pages} ${_recmon_docs})
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/package-files.manifest CONTENT "${_recmon_manifest}")
+
+find_program(RECMON_GZIP gzip REQUIRED)
+add_custom_command(
+  OUTPUT ${RECMON_STAGE_DIR}.stamp
+  COMMAND ${CMAKE_COMMAND} -DMANIFEST=${PROJECT_BINARY_DIR}/package-files.manifest
+          -DSTAGE=${RECMON_STAGE_DIR} -DGZIP=${RECMON_GZIP}
+          -P ${PROJECT_SOURCE_DIR}/cmake/PackageFiles.cmake
+  COMMAND ${CMAKE_COMMAND} -E touch ${RECMON_STAGE_DIR}.stamp
+  DEPENDS ${_recmon_stage_inputs} ${PROJECT_BINARY_DIR}/package-files.manifest
+          ${PROJECT_SOURCE_DIR}/cmake/PackageFiles.cmake
+  COMMENT "Compressing manual pages, changelog and documents"
+  VERBATIM)
+add_custom_target(recmon-package-files ALL DEPENDS ${RECMON_STAGE_DIR}.stamp)
+
+# Directories that the install makes on its way get 0755 whatever the umask.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+install(DIRECTORY ${RECMON_STAGE_DIR}/man/ DESTINATION ${CMAKE_INSTALL_MANDIR})
+install(DIRECTORY ${RECMON_STAGE_DIR}/doc/ DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${RECMON_PACKAGING_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/images DESTINATION ${CMAKE_INSTALL_DOCDIR}
+        FILES_MATCHING PATTERN "*.png")
+install(FILES ${RECMON_PACKAGING_DIR}/${RECMON_PACKAGE_NAME}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(DIRECTORY ${RECMON_PACKAGING_DIR}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons
+        FILES_MATCHING PATTERN "*.png" PATTERN "*.svg")
+
+# A stripping install (CPack's, or `cmake --install --strip`) also drops the
+# .comment section, which only names compiler versions, as dh_strip does.
+# Every ELF file in the programs' folder is taken, whoever installed it.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    file(GLOB _programs \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/*\")
+    foreach(_program IN LISTS _programs)
+      file(READ \${_program} _magic LIMIT 4 HEX)
+      if(_magic STREQUAL \"7f454c46\")
+        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment \${_program}
+                        COMMAND_ERROR_IS_FATAL ANY)
+      endif()
+    endforeach()
+  endif()")
+
+# Reflows paragraphs into the lines of a Debian extended description (at most
+# 79 columns after the leading space); an empty line separates paragraphs.
+function(recmon_debian_description out)
+  set(lines "")
+  foreach(paragraph IN LISTS ARGN)
+    if(lines)
+      string(APPEND lines "\n\n")
+    endif()
+    string(REGEX REPLACE "[ \n]+" ";" words "${paragraph}")
+    set(line "")
+    foreach(word IN LISTS words)
+      string(LENGTH "${line} ${word}" length)
+      if(line AND length GREATER 79)
+        string(APPEND lines "${line}\n")
+        set(line "${word}")
+      elseif(line)
+        string(APPEND line " ${word}")
+      else()
+        set(line "${word}")
+      endif()
+    endforeach()
+    string(APPEND lines "${line}")
+  endforeach()
+  set(${out} "${lines}" PARENT_SCOPE)
+endfunction()
+
+recmon_debian_description(CPACK_PACKAGE_DESCRIPTION
+  "Kestrum Call Monitor is a small tool window for Linux desktops that stays on
+   top of the others and shows, five times a second, the state of a call
+   recording as a separate recorder program publishes it in a shared status
+   record: whether the call is being recorded, the recording file and its size,
+   a health grade that colours the whole window, the sound levels of both
+   sides, and an expandable panel with the time elapsed and recorded, seconds
+   dropped and behind, and how full the recorder's buffer is. It docks at the
+   bottom-right corner of the screen, can be pinned, and closes itself ten
+   seconds after recording stops."
+  "This package holds the monitor, recmon, and recmon-sim, a demo recorder that
+   plays a typical call or publishes any state given on its command line. The
+   protocol that recorders follow is documented in the package's documents.")
 
 set(CPACK_GENERATOR "DEB")
-set(CPACK_PACKAGE_NAME "kestrum-call-monitor")
+set(CPACK_PACKAGE_NAME ${RECMON_PACKAGE_NAME})
 set(CPACK_PACKAGE_VENDOR "Kestrum")
 set(CPACK_PACKAGE_CONTACT "Kestrum developers <dev@kestrum.example>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Always-on-top window showing the live state of a call recording")
-set(CPACK_PACKAGE_DESCRIPTION
-    "A small tool window that shows, five times a second, whether a call is being recorded, "
-    "the recording file and its size, a health grade, sound levels and buffer figures, as "
-    "published by a recorder program in a shared status record. Includes the recmon-sim demo "
-    "recorder.")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "always-on-top window showing the live state of a call recording")
 set(CPACK_DEBIAN_PACKAGE_SECTION "sound")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The window's own font (a Tahoma of the same metrics) and the opener that
-# shows the recording's folder; the monitor works without either.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, xdg-utils")
+# Wine's Tahoma is the font the window's layout is made for: with the wider
+# DejaVu Sans that a minimal system has, texts are cut at their boxes' edges.
+# dpkg-shlibdeps adds the libraries to this.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wine")
+# The opener that shows the recording's folder; the monitor works without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS})
 set(CPACK_STRIP_FILES ON)
 include(CPack)
