@@ -1,6 +1,8 @@
 #include "RecMonApp.h"
 
 #include <QApplication>
+#include <QDirIterator>
+#include <QIcon>
 #include <QString>
 #include <memory>
 
@@ -34,6 +36,13 @@ int RunRecMon(int argc, char** argv) {
   QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
   // Ties the window to the installed desktop entry (its name and icon).
   QGuiApplication::setDesktopFileName(QStringLiteral("kestrum-call-monitor"));
+  // The window's icon, in every size built in from the package's icons.
+  QIcon icon;
+  for (QDirIterator it(QStringLiteral(":/icons"), QDir::Files, QDirIterator::Subdirectories);
+       it.hasNext();) {
+    icon.addFile(it.next());
+  }
+  QApplication::setWindowIcon(icon);
   // The application takes ownership of the style.
   QApplication::setStyle(new TMonitorStyle);
   // The window is a tool window, which Qt does not count when deciding that
