@@ -78,6 +78,12 @@ install(CODE "
     endforeach()
   endif()")
 
+# For packaging/check-deb: the box each text of the window must fit in, read
+# from the layout table. Not installed.
+add_executable(recmon-layout-boxes ${RECMON_PACKAGING_DIR}/LayoutBoxes.cpp)
+target_link_libraries(recmon-layout-boxes PRIVATE RecMonModel)
+recmon_warnings(recmon-layout-boxes)
+
 # Reflows paragraphs into the lines of a Debian extended description (at most
 # 79 columns after the leading space); an empty line separates paragraphs.
 function(recmon_debian_description out)
