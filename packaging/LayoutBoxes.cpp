@@ -2,10 +2,10 @@
 // read from the layout table, for packaging/check-deb to compare with a
 // screenshot of the window with its detail panel shown. One line a label,
 // in window coordinates:
-//   NAME LEFT TOP WIDTH HEIGHT centre|left bold|regular TEXT
+//   NAME LEFT TOP WIDTH HEIGHT fixed|sized centre|left bold|regular TEXT
 // A fixed box ends where an icon or a shape on the same row begins; a label
-// that takes the size of its text may reach the next control on its row, or
-// the window's edge.
+// that takes the size of its text ("sized") may reach the next control on its
+// row, or the window's edge. TEXT is the widest the table gives the label.
 
 #include <algorithm>
 #include <cstdint>
@@ -80,6 +80,7 @@ int main() {
     const TBox box = TextBox(def);
     std::cout << recmon::ControlName(def.Id) << ' ' << box.Left << ' ' << box.Top << ' '
               << box.Right - box.Left << ' ' << box.Bottom - box.Top << ' '
+              << (def.TakesSizeOfText() ? "sized" : "fixed") << ' '
               << (def.Centred ? "centre" : "left") << ' ' << (def.Bold ? "bold" : "regular") << ' '
               << def.Text << '\n';
   }
