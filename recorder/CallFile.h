@@ -1,0 +1,35 @@
+#pragma once
+
+// Where a call is recorded and in which format.
+
+#include <ctime>
+#include <functional>
+#include <string>
+
+namespace recmon {
+
+// The libsndfile format (SF_FORMAT_*) for a file name, from its extension:
+// .wav (16-bit PCM), .flac (16-bit), .ogg and .opus (Opus in Ogg), in any
+// letter case. Raises TRecorderUsageError for any other name.
+int CallFileFormat(const std::string& path);
+
+// The music folder as xdg-user-dirs records it: XDG_MUSIC_DIR in the text of
+// a user-dirs.dirs file, "$HOME/..." relative to `home`, or an absolute path.
+// `home` + "/Music" when the file does not say.
+std::string MusicFolder(const std::string& userDirsText, const std::string& home);
+
+// call-YYYY-MM-DD-HHMMSS.wav for a local time.
+std::string CallFileName(const std::tm& local);
+
+// A path in `folder` for a call started at `local` that `exists` does not
+// know yet: the dated name, or the same with -2, -3 ... before the extension.
+std::string FreeCallPath(const std::string& folder, const std::tm& local,
+                         const std::function<bool(const std::string&)>& exists);
+
+// The file to record into, as an absolute path: FILE as given (relative to
+// the working folder), or a free dated name in the Calls folder of the user's
+// music folder, which is created if missing. Raises std::runtime_error when
+// that folder cannot be made.
+std::string ResolveCallPath(const std::string* file, std::time_t now);
+
+}  // namespace recmon

@@ -1,0 +1,90 @@
+#include "SidePairer.h"
+
+#include <algorithm>
+
+namespace recmon {
+
+TSidePairer::TSidePairer(bool withOthers, TEmit emit, TPairingTolerance tolerance)
+    : WithOthers_(withOthers), Emit_(std::move(emit)), Tolerance_(tolerance) {}
+
+void TSidePairer::PadTo(TSideState& s, TFramePos position) {
+  if (position <= s.Placed) {
+    return;
+  }
+  s.Pending.insert(s.Pending.end(), static_cast<std::size_t>(position - s.Placed), 0.0F);
+  s.Lost += static_cast<std::uint64_t>(position - s.Placed);
+  s.Placed = position;
+}
+
+void TSidePairer::CatchUpStalled(TFramePos now) {
+  for (std::size_t i = 0; i < (WithOthers_ ? 2U : 1U); ++i) {
+    if (Sides_[i].Placed < now - Tolerance_.Window) {
+      PadTo(Sides_[i], now - Tolerance_.Nominal);
+    }
+  }
+}
+
+void TSidePairer::Deliver(TSide side, std::span<const float> samples, TFramePos now) {
+  if (side == TSide::Others && !WithOthers_) {
+    return;
+  }
+  TSideState& s = Sides_[Index(side)];
+  const auto count = static_cast<TFramePos>(samples.size());
+  const TFramePos target = now - Tolerance_.Nominal;
+  if (s.Placed + count < now - Tolerance_.Window) {
+    // Behind: what the server never delivered becomes silence before these.
+    PadTo(s, target - count);
+  } else if (s.Placed + count > now + Tolerance_.Window) {
+    // Ahead: keep only the newest samples that reach up to the target.
+    const TFramePos keep = std::clamp<TFramePos>(target - s.Placed, 0, count);
+    s.Lost += static_cast<std::uint64_t>(count - keep);
+    samples = samples.last(static_cast<std::size_t>(keep));
+  }
+  s.Pending.insert(s.Pending.end(), samples.begin(), samples.end());
+  s.Placed += static_cast<TFramePos>(samples.size());
+  // A side that delivers nothing cannot correct itself; the other side's
+  // deliveries are the clock that notices it.
+  CatchUpStalled(now);
+  EmitReady(WithOthers_ ? std::min(Sides_[0].Placed, Sides_[1].Placed) : Sides_[0].Placed);
+}
+
+void TSidePairer::Hole(TSide side, TFramePos frames) {
+  if (side == TSide::Others && !WithOthers_) {
+    return;
+  }
+  TSideState& s = Sides_[Index(side)];
+  PadTo(s, s.Placed + frames);
+}
+
+void TSidePairer::Finish(TFramePos end) {
+  end = std::max(end, Emitted_);
+  for (std::size_t i = 0; i < (WithOthers_ ? 2U : 1U); ++i) {
+    PadTo(Sides_[i], end);
+  }
+  EmitReady(end);
+  for (TSideState& s : Sides_) {
+    s.Pending.clear();
+    s.Placed = Emitted_;
+  }
+}
+
+void TSidePairer::EmitReady(TFramePos upTo) {
+  if (upTo <= Emitted_) {
+    return;
+  }
+  const auto count = static_cast<std::size_t>(upTo - Emitted_);
+  Scratch_.resize(count);
+  std::vector<float>& mic = Sides_[0].Pending;
+  std::vector<float>& others = Sides_[1].Pending;
+  for (std::size_t i = 0; i < count; ++i) {
+    Scratch_[i] = {mic[i], WithOthers_ ? others[i] : 0.0F};
+  }
+  mic.erase(mic.begin(), mic.begin() + static_cast<std::ptrdiff_t>(count));
+  if (WithOthers_) {
+    others.erase(others.begin(), others.begin() + static_cast<std::ptrdiff_t>(count));
+  }
+  Emitted_ = upTo;
+  Emit_(Scratch_);
+}
+
+}  // namespace recmon

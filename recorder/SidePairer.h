@@ -1,0 +1,80 @@
+#pragma once
+
+// Pairs the two sides into stereo frames by time. The microphone and the
+// other parties arrive as separate streams in fragments of their own sizes
+// and timing; a sound server can leave a side without data for a while
+// (a stall, an overrun it dropped, a suspended source) or deliver it ahead of
+// time (an idle null sink renders up to two seconds ahead). Each side is
+// therefore placed on one timeline, the wall clock since the first audio, and
+// kept within a tolerance of it: a side that falls further behind gets
+// silence up to the clock, a side that runs further ahead loses its oldest
+// surplus. Both corrections count as audio lost at the sound server, and keep
+// the file as long as the call and the two sides in step.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "CaptureFormat.h"
+
+namespace recmon {
+
+enum class TSide { Mic = 0, Others = 1 };
+
+// Positions are frames on the shared timeline (48 kHz since the first audio).
+using TFramePos = std::int64_t;
+
+struct TPairingTolerance {
+  // How far a side may be behind the clock or ahead of it before it is corrected.
+  TFramePos Window = kSampleRate / 4;
+  // Where a correction puts a side: this far behind the clock, a usual delivery delay.
+  TFramePos Nominal = kSampleRate / 25;
+};
+
+class TSidePairer final {
+ public:
+  using TEmit = std::function<void(std::span<const TStereoFrame>)>;
+
+  // Without the other side, the right channel stays silent and only the
+  // microphone sets the pace. `emit` receives each run of paired frames.
+  TSidePairer(bool withOthers, TEmit emit, TPairingTolerance tolerance = {});
+
+  // A side's samples (one channel) arrived when the clock stood at `now`.
+  void Deliver(TSide side, std::span<const float> samples, TFramePos now);
+  // The server reported `frames` of a side as missing: silence, counted as lost.
+  void Hole(TSide side, TFramePos frames);
+  // Ends the recording at `end`: pads every side with silence up to it (counted
+  // as lost), emits everything up to it and discards whatever lies beyond.
+  void Finish(TFramePos end);
+
+  // Frames placed on a side so far, that is the timeline position of its end.
+  TFramePos Placed(TSide side) const { return Sides_[Index(side)].Placed; }
+  // Frames emitted as pairs so far.
+  TFramePos Emitted() const { return Emitted_; }
+  // Side-frames lost at the sound server: silence put in for missing audio,
+  // and surplus discarded. Counted per side; a stereo frame may hold two.
+  std::uint64_t LostFrames(TSide side) const { return Sides_[Index(side)].Lost; }
+
+ private:
+  struct TSideState {
+    std::vector<float> Pending;  // placed but not yet emitted: [Emitted_, Placed)
+    TFramePos Placed = 0;
+    std::uint64_t Lost = 0;
+  };
+
+  static std::size_t Index(TSide side) { return static_cast<std::size_t>(side); }
+  void PadTo(TSideState& s, TFramePos position);
+  void CatchUpStalled(TFramePos now);
+  void EmitReady(TFramePos upTo);
+
+  bool WithOthers_;
+  TEmit Emit_;
+  TPairingTolerance Tolerance_;
+  std::array<TSideState, 2> Sides_;
+  TFramePos Emitted_ = 0;
+  std::vector<TStereoFrame> Scratch_;
+};
+
+}  // namespace recmon
