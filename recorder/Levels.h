@@ -12,7 +12,8 @@
 //
 // Bias: the background noise of that side, estimated as the lowest level of
 // the last ten seconds (speech has pauses; the noise floor shows in them),
-// at most 0.1 so that a steady loud sound is never taken for noise.
+// at most 0.08 (noise of about -48 dBFS) so that a steady loud sound is never
+// taken for noise.
 
 #include <array>
 #include <atomic>
@@ -25,7 +26,7 @@ namespace recmon {
 inline constexpr double kMeterFloorDbfs = -54;
 inline constexpr double kMeterToneDbfs = -6;
 inline constexpr double kMeterToneLevel = 0.6;
-inline constexpr double kMaxBias = 0.1;
+inline constexpr double kMaxBias = 0.08;
 // Quieter than this is silence for TheirLastSoundTick.
 inline constexpr double kSoundThresholdDbfs = -60;
 
