@@ -1,0 +1,59 @@
+#pragma once
+
+// A private headless PulseAudio for one test, with no sound card: started in
+// the test's own folders, reached through PULSE_SERVER by every program the
+// test starts, and stopped with the test. Its default output "others" plays
+// the other parties; what is played into "micfeed" comes out of the default
+// source "mic", the microphone.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "TestProcess.h"
+
+namespace recmon::test {
+
+class TSoundServer final {
+ public:
+  // `keepOutputsBusy`: hold a silent stream open on both outputs, as a call
+  // application does, so that the idle outputs stop rendering ahead.
+  TSoundServer(const std::string& folder, bool keepOutputsBusy);
+  ~TSoundServer();
+  TSoundServer(const TSoundServer&) = delete;
+  TSoundServer& operator=(const TSoundServer&) = delete;
+
+  // Ends the server at once, as a crash would.
+  void Kill();
+  const std::string& Socket() const { return Socket_; }
+
+ private:
+  std::string Folder_;
+  std::string Socket_;
+  std::unique_ptr<TChildProcess> Server_;
+  std::vector<std::unique_ptr<TChildProcess>> Keepers_;
+};
+
+// Runs a program to its end (at most 30 s); its exit status and output.
+struct TRun {
+  int Status = -1;
+  std::string Out;
+  std::string Err;
+};
+TRun RunToEnd(const std::string& program, const std::vector<std::string>& args);
+
+// Writes a tone file with sox: `seconds` of `hz` at half full scale.
+void MakeTone(const std::string& path, int channels, double hz, double seconds);
+
+// sox's figures for one channel (1 = left) of a stretch of a file.
+struct TStretch {
+  double Rms = 0;
+  double Frequency = 0;  // sox's rough frequency
+};
+TStretch Measure(const std::string& file, int channel, double start, double length);
+
+// Length of a sound file in seconds (sox), nothing when it cannot be read.
+std::optional<double> SoundSeconds(const std::string& file);
+
+}  // namespace recmon::test
