@@ -3,6 +3,7 @@
 #include <chrono>
 #include <exception>
 #include <thread>
+#include <type_traits>
 
 #include "CaptureFormat.h"
 #include "RecMonWriter.h"
@@ -32,9 +33,9 @@ TRecMonSnapshot SnapshotOf(const TRecordingFigures& f) {
 
 namespace {
 
-// The writer's Publish returns whether the record was written, or nothing
-// where it still waits for the lock without a bound; either way the caller
-// only learns whether to count a skip.
+// Publish is becoming bounded: it returns whether the record was written, or
+// nothing while it still waits for the lock without a bound. Either way the
+// caller only learns whether to count a skip.
 template <class TWriter>
 bool PublishThrough(TWriter& writer, const TRecMonSnapshot& status) {
   if constexpr (std::is_void_v<decltype(writer.Publish(status))>) {

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <type_traits>
 
 #include "Levels.h"
 #include "RecordingDefs.h"
