@@ -23,10 +23,14 @@ void DownmixToMono(std::span<const float> interleaved, unsigned channels,
   }
 }
 
-TCaptureSink::TCaptureSink(TFrameRing& ring, bool withOthers)
+TCaptureSink::TCaptureSink(TFrameRing& ring, bool withOthers, std::optional<TFramePos> end)
     : Ring_(ring),
       Pairer_(withOthers, [this](std::span<const TStereoFrame> frames) { Ring_.Offer(frames); }),
-      WithOthers_(withOthers) {}
+      WithOthers_(withOthers) {
+  if (end) {
+    Pairer_.Limit(*end);
+  }
+}
 
 void TCaptureSink::OnSamples(TSide side, std::span<const float> interleaved, unsigned channels,
                              TClock::time_point now, std::uint32_t tick) {

@@ -26,13 +26,17 @@ class TCaptureSink final {
  public:
   using TClock = std::chrono::steady_clock;
 
-  TCaptureSink(TFrameRing& ring, bool withOthers);
+  // `end`: where the recording ends when its length is known from the start
+  // (a duration), so that a late stop never makes the file longer.
+  TCaptureSink(TFrameRing& ring, bool withOthers, std::optional<TFramePos> end = std::nullopt);
 
   // Capture thread: samples of a side received at `now`, with the tick
   // counter reading `tick`.
   void OnSamples(TSide side, std::span<const float> interleaved, unsigned channels,
                  TClock::time_point now, std::uint32_t tick);
   void OnHole(TSide side, std::size_t frames);
+  // Capture thread (or with it held off): pairs nothing beyond `end` any more.
+  void Limit(TFramePos end) { Pairer_.Limit(end); }
   // Capture thread (or with it held off): ends the timeline at `end`.
   void Finish(TFramePos end);
 

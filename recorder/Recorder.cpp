@@ -110,8 +110,12 @@ TRecordingResult RunRecorder(const TRecorderOptions& options, const sigset_t& st
   TStatusPublishing publishing(channel.get());
 
   const bool withOthers = sources->Others.has_value();
+  const std::optional<TFramePos> durationEnd =
+      options.DurationSeconds ? std::optional(static_cast<TFramePos>(
+                                    std::llround(*options.DurationSeconds * kSampleRate)))
+                              : std::nullopt;
   TFrameRing ring(kBufferFrames);
-  TCaptureSink sink(ring, withOthers);
+  TCaptureSink sink(ring, withOthers, durationEnd);
   TWriterThread writer(ring, *file);
   std::unique_ptr<TPulseCapture> capture;
   try {
@@ -179,12 +183,15 @@ TRecordingResult RunRecorder(const TRecorderOptions& options, const sigset_t& st
     if (signalled) {
       reason = TStopReason::Signal;
       end = sink.PositionAt(now);
+      // Capture goes on while the sides catch up; nothing after the signal
+      // is to be kept.
+      connection->Locked([&] { sink.Limit(end); });
       break;
     }
     if (duration && origin &&
         now >= *origin + std::chrono::duration_cast<TClock::duration>(*duration)) {
       reason = TStopReason::Duration;
-      end = static_cast<TFramePos>(std::llround(duration->count() * kSampleRate));
+      end = *durationEnd;
       break;
     }
     if (const auto gone = connection->Failure()) {

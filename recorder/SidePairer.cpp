@@ -56,8 +56,12 @@ void TSidePairer::Hole(TSide side, TFramePos frames) {
   PadTo(s, s.Placed + frames);
 }
 
+void TSidePairer::Limit(TFramePos end) {
+  Limit_ = std::min(Limit_, std::max(end, Emitted_));
+}
+
 void TSidePairer::Finish(TFramePos end) {
-  end = std::max(end, Emitted_);
+  end = std::max(std::min(end, Limit_), Emitted_);
   for (std::size_t i = 0; i < (WithOthers_ ? 2U : 1U); ++i) {
     PadTo(Sides_[i], end);
   }
@@ -69,6 +73,7 @@ void TSidePairer::Finish(TFramePos end) {
 }
 
 void TSidePairer::EmitReady(TFramePos upTo) {
+  upTo = std::min(upTo, Limit_);
   if (upTo <= Emitted_) {
     return;
   }

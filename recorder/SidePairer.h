@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -45,8 +46,11 @@ class TSidePairer final {
   void Deliver(TSide side, std::span<const float> samples, TFramePos now);
   // The server reported `frames` of a side as missing: silence, counted as lost.
   void Hole(TSide side, TFramePos frames);
-  // Ends the recording at `end`: pads every side with silence up to it (counted
-  // as lost), emits everything up to it and discards whatever lies beyond.
+  // Emits nothing beyond `end` from now on: the recording will end there
+  // whenever Finish comes. A later limit than one already set is ignored.
+  void Limit(TFramePos end);
+  // Ends the recording at `end` (or the limit, if earlier): pads every side with silence up to it
+  // (counted as lost), emits everything up to it and discards whatever lies beyond.
   void Finish(TFramePos end);
 
   // Frames placed on a side so far, that is the timeline position of its end.
@@ -74,6 +78,7 @@ class TSidePairer final {
   TPairingTolerance Tolerance_;
   std::array<TSideState, 2> Sides_;
   TFramePos Emitted_ = 0;
+  TFramePos Limit_ = std::numeric_limits<TFramePos>::max();
   std::vector<TStereoFrame> Scratch_;
 };
 

@@ -124,6 +124,31 @@ TEST(SidePairerTest, FinishEndsExactlyAtTheStopPaddingShortSidesAndDroppingWhatF
   EXPECT_EQ(p.Pairer.LostFrames(TSide::Mic), 0U) << "what lies beyond the stop is not lost audio";
 }
 
+TEST(SidePairerTest, ALimitHoldsBackWhatLiesBeyondItHoweverLateFinishComes) {
+  TPairerFixture p;
+  p.Pairer.Limit(500 * kMs);
+  for (TFramePos t = 20; t <= 800; t += 20) {
+    p.Deliver(TSide::Mic, 20, t);
+    p.Deliver(TSide::Others, 20, t);
+  }
+  EXPECT_EQ(p.Frames.size(), static_cast<std::size_t>(500 * kMs));
+  p.Pairer.Limit(900 * kMs);
+  p.Pairer.Finish(780 * kMs);  // a stop noticed late does not lengthen the recording
+  EXPECT_EQ(p.Frames.size(), static_cast<std::size_t>(500 * kMs));
+  EXPECT_EQ(p.Pairer.LostFrames(TSide::Mic) + p.Pairer.LostFrames(TSide::Others), 0U);
+}
+
+TEST(SidePairerTest, ALimitBelowWhatWasEmittedCannotTakeItBack) {
+  TPairerFixture p;
+  p.Deliver(TSide::Mic, 100, 100);
+  p.Deliver(TSide::Others, 100, 100);
+  p.Pairer.Limit(50 * kMs);
+  p.Deliver(TSide::Mic, 20, 120);
+  p.Deliver(TSide::Others, 20, 120);
+  p.Pairer.Finish(50 * kMs);
+  EXPECT_EQ(p.Frames.size(), static_cast<std::size_t>(100 * kMs));
+}
+
 TEST(SidePairerTest, WithoutTheOtherSideTheMicrophoneSetsThePaceAndRightIsSilent) {
   TPairerFixture p(false);
   p.Deliver(TSide::Mic, 20, 20);
