@@ -120,9 +120,12 @@ recmon_debian_description(CPACK_PACKAGE_DESCRIPTION
    dropped and behind, and how full the recorder's buffer is. It docks at the
    bottom-right corner of the screen, can be pinned, and closes itself ten
    seconds after recording stops."
-  "This package holds the monitor, recmon, and recmon-sim, a demo recorder that
-   plays a typical call or publishes any state given on its command line. The
-   protocol that recorders follow is documented in the package's documents.")
+  "This package holds the monitor, recmon; recmon-record, a call recorder that
+   records the microphone and the other parties from PulseAudio or PipeWire
+   into one stereo file and publishes its live state for the monitor; and
+   recmon-sim, a demo recorder that plays a typical call or publishes any state
+   given on its command line. The protocol that recorders follow is documented
+   in the package's documents.")
 
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME ${RECMON_PACKAGE_NAME})

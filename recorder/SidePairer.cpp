@@ -16,35 +16,30 @@ void TSidePairer::PadTo(TSideState& s, TFramePos position) {
   s.Placed = position;
 }
 
-void TSidePairer::CatchUpStalled(TFramePos now) {
-  for (std::size_t i = 0; i < (WithOthers_ ? 2U : 1U); ++i) {
-    if (Sides_[i].Placed < now - Tolerance_.Window) {
-      PadTo(Sides_[i], now - Tolerance_.Nominal);
-    }
-  }
-}
-
 void TSidePairer::Deliver(TSide side, std::span<const float> samples, TFramePos now) {
   if (side == TSide::Others && !WithOthers_) {
     return;
   }
   TSideState& s = Sides_[Index(side)];
+  TSideState& other = Sides_[1 - Index(side)];
   const auto count = static_cast<TFramePos>(samples.size());
-  const TFramePos target = now - Tolerance_.Nominal;
-  if (s.Placed + count < now - Tolerance_.Window) {
-    // Behind: what the server never delivered becomes silence before these.
-    PadTo(s, target - count);
-  } else if (s.Placed + count > now + Tolerance_.Window) {
-    // Ahead: keep only the newest samples that reach up to the target.
-    const TFramePos keep = std::clamp<TFramePos>(target - s.Placed, 0, count);
+  if (s.Placed + count > now + Tolerance_.Window) {
+    // Ahead of the clock: keep only the newest samples, ending a usual delay before now.
+    const TFramePos keep = std::clamp<TFramePos>(now - Tolerance_.Nominal - s.Placed, 0, count);
     s.Lost += static_cast<std::uint64_t>(count - keep);
     samples = samples.last(static_cast<std::size_t>(keep));
+  } else if (WithOthers_ && s.Stalled) {
+    // Back after a stall: these samples are as recent as the other side's.
+    PadTo(s, other.Placed - count);
   }
+  s.Stalled = false;
   s.Pending.insert(s.Pending.end(), samples.begin(), samples.end());
   s.Placed += static_cast<TFramePos>(samples.size());
-  // A side that delivers nothing cannot correct itself; the other side's
-  // deliveries are the clock that notices it.
-  CatchUpStalled(now);
+  if (WithOthers_ && other.Placed < s.Placed - Tolerance_.Window) {
+    // The other side delivers nothing; its silence is filled as time goes by.
+    PadTo(other, s.Placed - Tolerance_.Nominal);
+    other.Stalled = true;
+  }
   EmitReady(WithOthers_ ? std::min(Sides_[0].Placed, Sides_[1].Placed) : Sides_[0].Placed);
 }
 

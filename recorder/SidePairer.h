@@ -2,14 +2,16 @@
 
 // Pairs the two sides into stereo frames by time. The microphone and the
 // other parties arrive as separate streams in fragments of their own sizes
-// and timing; a sound server can leave a side without data for a while
-// (a stall, an overrun it dropped, a suspended source) or deliver it ahead of
-// time (an idle null sink renders up to two seconds ahead). Each side is
-// therefore placed on one timeline, the wall clock since the first audio, and
-// kept within a tolerance of it: a side that falls further behind gets
-// silence up to the clock, a side that runs further ahead loses its oldest
-// surplus. Both corrections count as audio lost at the sound server, and keep
-// the file as long as the call and the two sides in step.
+// and timing. Each side's samples are placed one after another on one
+// timeline (frames since the first audio), so a late but complete delivery,
+// as after the whole process was held up for a while, loses nothing. Two
+// corrections keep the sides in step:
+//   - a side that falls more than a window behind the other (a stalled or
+//     suspended source) gets silence up to the other, and when it resumes,
+//     its first samples are put level with the other side;
+//   - a side that runs more than a window ahead of the wall clock (an idle
+//     null sink renders up to two seconds ahead) loses its oldest surplus.
+// Both count as audio lost at the sound server.
 
 #include <array>
 #include <cstdint>
@@ -28,9 +30,9 @@ enum class TSide { Mic = 0, Others = 1 };
 using TFramePos = std::int64_t;
 
 struct TPairingTolerance {
-  // How far a side may be behind the clock or ahead of it before it is corrected.
+  // How far a side may lag the other, or run ahead of the clock, before it is corrected.
   TFramePos Window = kSampleRate / 4;
-  // Where a correction puts a side: this far behind the clock, a usual delivery delay.
+  // Where a correction puts a side: this far behind its reference, a usual delivery delay.
   TFramePos Nominal = kSampleRate / 25;
 };
 
@@ -42,7 +44,7 @@ class TSidePairer final {
   // microphone sets the pace. `emit` receives each run of paired frames.
   TSidePairer(bool withOthers, TEmit emit, TPairingTolerance tolerance = {});
 
-  // A side's samples (one channel) arrived when the clock stood at `now`.
+  // A side's samples (one channel) arrived when the wall clock stood at `now`.
   void Deliver(TSide side, std::span<const float> samples, TFramePos now);
   // The server reported `frames` of a side as missing: silence, counted as lost.
   void Hole(TSide side, TFramePos frames);
@@ -66,11 +68,11 @@ class TSidePairer final {
     std::vector<float> Pending;  // placed but not yet emitted: [Emitted_, Placed)
     TFramePos Placed = 0;
     std::uint64_t Lost = 0;
+    bool Stalled = false;  // padded for lagging the other side; not delivered since
   };
 
   static std::size_t Index(TSide side) { return static_cast<std::size_t>(side); }
   void PadTo(TSideState& s, TFramePos position);
-  void CatchUpStalled(TFramePos now);
   void EmitReady(TFramePos upTo);
 
   bool WithOthers_;

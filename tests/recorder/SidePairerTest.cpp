@@ -62,12 +62,13 @@ TEST(SidePairerTest, JitterWithinTheWindowIsNotCorrected) {
   EXPECT_EQ(p.Frames.size(), static_cast<std::size_t>(20 * kMs));
 }
 
-TEST(SidePairerTest, AStalledSideIsFilledWithSilenceUpToTheClockAndCounted) {
+TEST(SidePairerTest, AStalledSideIsFilledWithSilenceAsTheOtherGoesOnAndCounted) {
   TPairerFixture p;
   for (TFramePos t = 20; t <= 1000; t += 20) {
     p.Deliver(TSide::Mic, 20, t);
   }
-  // The other side never came; it is padded to 40 ms behind the clock.
+  // The other side never came; it is padded to 40 ms behind the microphone
+  // whenever it lags by more than the window.
   const TFramePos padded = p.Pairer.Placed(TSide::Others);
   EXPECT_GE(padded, (1000 - 250) * kMs);
   EXPECT_LE(padded, (1000 - 40) * kMs);
@@ -78,14 +79,36 @@ TEST(SidePairerTest, AStalledSideIsFilledWithSilenceUpToTheClockAndCounted) {
   EXPECT_EQ(p.Frames.back().Mic, static_cast<float>(padded)) << "the microphone keeps its place";
 }
 
-TEST(SidePairerTest, ALateSideGetsSilenceBeforeItsAudioSoItStaysInTime) {
+TEST(SidePairerTest, AStalledSideThatResumesIsPutLevelWithTheOther) {
   TPairerFixture p;
-  p.Deliver(TSide::Mic, 20, 20);
   p.Deliver(TSide::Others, 20, 20);
-  // The other side says nothing for a second, then resumes.
+  for (TFramePos t = 20; t <= 1040; t += 20) {
+    p.Deliver(TSide::Mic, 20, t);
+  }
+  // The other side said nothing for a second, then resumes with fresh audio.
   p.Deliver(TSide::Others, 20, 1040);
-  EXPECT_EQ(p.Pairer.Placed(TSide::Others), (1040 - 40) * kMs);
-  EXPECT_EQ(p.Pairer.LostFrames(TSide::Others), static_cast<std::uint64_t>((1000 - 40) * kMs));
+  EXPECT_EQ(p.Pairer.Placed(TSide::Others), 1040 * kMs);
+  EXPECT_EQ(p.Pairer.LostFrames(TSide::Others), static_cast<std::uint64_t>(1000 * kMs));
+  ASSERT_EQ(p.Frames.size(), static_cast<std::size_t>(1040 * kMs));
+  EXPECT_EQ(p.Frames.back().Others, -40.0F * kMs) << "its newest sample is last";
+  EXPECT_EQ(p.Frames[1020 * kMs - 1].Others, 0.0F);
+}
+
+TEST(SidePairerTest, BothSidesLateTogetherLoseNothing) {
+  // The whole process was held up for 1.5 s; the server kept the audio and
+  // hands it over at once, the sides interleaved as it produced them.
+  TPairerFixture p;
+  for (TFramePos t = 20; t <= 1000; t += 20) {
+    p.Deliver(TSide::Mic, 20, t);
+    p.Deliver(TSide::Others, 20, t);
+  }
+  for (TFramePos t = 1020; t <= 2500; t += 20) {
+    p.Deliver(TSide::Mic, 20, 2500);
+    p.Deliver(TSide::Others, 20, 2500);
+  }
+  EXPECT_EQ(p.Pairer.LostFrames(TSide::Mic) + p.Pairer.LostFrames(TSide::Others), 0U);
+  ASSERT_EQ(p.Frames.size(), static_cast<std::size_t>(2500 * kMs));
+  EXPECT_EQ(p.Frames.back(), (TStereoFrame{2500.0F * kMs, -2500.0F * kMs}));
 }
 
 TEST(SidePairerTest, ASideAheadOfTheClockLosesItsOldestSurplus) {
