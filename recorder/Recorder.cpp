@@ -127,7 +127,11 @@ TRecordingResult RunRecorder(const TRecorderOptions& options, const sigset_t& st
         [&sink](TSide side, std::size_t frames) { sink.OnHole(side, frames); });
   } catch (const std::exception& e) {
     writer.Finish();
-    file->Close();
+    try {
+      file->Close();
+    } catch (const std::exception&) {
+      // The stream's failure is the one worth telling.
+    }
     return fail(kExitFailed, e.what());
   }
 
