@@ -190,7 +190,11 @@ TEST_F(RecorderProcessTest, ListShowsTheSourcesAndTheDefaults) {
   StartServer(false);
   const test::TRun run = test::RunToEnd(RECMON_RECORD, {"--list"});
   EXPECT_EQ(run.Status, 0) << run.Err;
-  EXPECT_NE(run.Out.find("Sound server: pulseaudio"), std::string::npos) << run.Out;
+  // PipeWire's PulseAudio service is told apart by its name.
+  EXPECT_NE(run.Out.find(test::OnPipeWire() ? "Sound server: PulseAudio (on PipeWire "
+                                            : "Sound server: pulseaudio "),
+            std::string::npos)
+      << run.Out;
   EXPECT_NE(run.Out.find("  mic "), std::string::npos) << run.Out;
   EXPECT_NE(run.Out.find("[default --mic]"), std::string::npos) << run.Out;
   EXPECT_NE(run.Out.find("  others.monitor "), std::string::npos) << run.Out;

@@ -24,38 +24,21 @@ TRun RunToEnd(const std::string& program, const std::vector<std::string>& args) 
   return run;
 }
 
+bool OnPipeWire() {
+  const char* choice = std::getenv("RECMON_TEST_SOUND_SERVER");
+  return choice != nullptr && std::string(choice) == "pipewire";
+}
+
 TSoundServer::TSoundServer(const std::string& folder, bool keepOutputsBusy) : Folder_(folder) {
   for (const char* sub : {"/server-runtime", "/server-home"}) {
     ::mkdir((folder + sub).c_str(), 0700);
   }
-  Socket_ = folder + "/native";
-  std::ofstream(folder + "/server.pa")
-      << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << Socket_ << "\n"
-      << "load-module module-null-sink sink_name=others channels=2 rate=48000\n"
-      << "load-module module-null-sink sink_name=micfeed channels=1 rate=48000\n"
-      << "load-module module-remap-source source_name=mic master=micfeed.monitor channels=1\n"
-      << "set-default-sink others\n"
-      << "set-default-source mic\n";
   std::ofstream(folder + "/client.conf") << "autospawn = no\n";
-  ::setenv("PULSE_SERVER", ("unix:" + Socket_).c_str(), 1);
   ::setenv("PULSE_CLIENTCONFIG", (folder + "/client.conf").c_str(), 1);
-  // -n: not the default script, which looks for sound cards, udev and X11.
-  Server_ = std::make_unique<TChildProcess>(
-      "/usr/bin/env", std::vector<std::string>{"XDG_RUNTIME_DIR=" + folder + "/server-runtime",
-                                               "HOME=" + folder + "/server-home", "pulseaudio",
-                                               "-n", "-F", folder + "/server.pa", "--daemonize=no",
-                                               "--exit-idle-time=-1", "--use-pid-file=no"});
-  for (int i = 0;; ++i) {
-    if (RunToEnd("/usr/bin/pactl", {"info"}).Status == 0) {
-      break;
-    }
-    if (i == 100 || Server_->Wait(0ms)) {
-      throw std::runtime_error(
-          "the test's PulseAudio did not start (is the pulseaudio package "
-          "installed?): " +
-          Server_->Errors());
-    }
-    std::this_thread::sleep_for(50ms);
+  if (OnPipeWire()) {
+    StartPipeWire();
+  } else {
+    StartPulseAudio();
   }
   if (keepOutputsBusy) {
     for (const char* sink : {"others", "micfeed"}) {
@@ -69,11 +52,95 @@ TSoundServer::TSoundServer(const std::string& folder, bool keepOutputsBusy) : Fo
   }
 }
 
+void TSoundServer::WaitForServer() {
+  for (int i = 0;; ++i) {
+    if (RunToEnd("/usr/bin/pactl", {"info"}).Status == 0) {
+      return;
+    }
+    if (i == 100 || Server_->Wait(0ms)) {
+      throw std::runtime_error(
+          "the test's sound server did not start (are its packages "
+          "installed?): " +
+          Server_->Errors());
+    }
+    std::this_thread::sleep_for(50ms);
+  }
+}
+
+void TSoundServer::StartPulseAudio() {
+  const std::string socket = Folder_ + "/native";
+  std::ofstream(Folder_ + "/server.pa")
+      << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << socket << "\n"
+      << "load-module module-null-sink sink_name=others channels=2 rate=48000\n"
+      << "load-module module-null-sink sink_name=micfeed channels=1 rate=48000\n"
+      << "load-module module-remap-source source_name=mic master=micfeed.monitor channels=1\n"
+      << "set-default-sink others\n"
+      << "set-default-source mic\n";
+  ::setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
+  // -n: not the default script, which looks for sound cards, udev and X11.
+  Server_ = std::make_unique<TChildProcess>(
+      "/usr/bin/env", std::vector<std::string>{"XDG_RUNTIME_DIR=" + Folder_ + "/server-runtime",
+                                               "HOME=" + Folder_ + "/server-home", "pulseaudio",
+                                               "-n", "-F", Folder_ + "/server.pa", "--daemonize=no",
+                                               "--exit-idle-time=-1", "--use-pid-file=no"});
+  WaitForServer();
+}
+
+void TSoundServer::StartPipeWire() {
+  const std::string bus = "unix:path=" + Folder_ + "/bus";
+  const std::vector<std::string> env{"XDG_RUNTIME_DIR=" + Folder_ + "/server-runtime",
+                                     "HOME=" + Folder_ + "/server-home",
+                                     "DBUS_SESSION_BUS_ADDRESS=" + bus};
+  const auto start = [&](std::vector<std::string> command) {
+    command.insert(command.begin(), env.begin(), env.end());
+    return std::make_unique<TChildProcess>("/usr/bin/env", command);
+  };
+  Helpers_.push_back(
+      start({"dbus-daemon", "--session", "--address=" + bus, "--nofork", "--nopidfile"}));
+  std::this_thread::sleep_for(300ms);
+  Helpers_.push_back(start({"pipewire"}));
+  std::this_thread::sleep_for(500ms);
+  Helpers_.push_back(start({"wireplumber"}));
+  // The PulseAudio service is the server the recorder talks to.
+  Server_ = start({"pipewire-pulse"});
+  ::setenv("PULSE_SERVER", ("unix:" + Folder_ + "/server-runtime/pulse/native").c_str(), 1);
+  WaitForServer();
+  for (const std::vector<std::string>& module :
+       {std::vector<std::string>{"module-null-sink", "sink_name=others", "channels=2",
+                                 "rate=48000"},
+        std::vector<std::string>{"module-null-sink", "sink_name=micfeed", "channels=1",
+                                 "rate=48000"},
+        std::vector<std::string>{"module-remap-source", "source_name=mic", "master=micfeed.monitor",
+                                 "channels=1"}}) {
+    std::vector<std::string> args{"load-module"};
+    args.insert(args.end(), module.begin(), module.end());
+    RunToEnd("/usr/bin/pactl", args);
+  }
+  // The session manager must see the new nodes before they can be defaults.
+  for (int i = 0; i < 50; ++i) {
+    if (RunToEnd("/usr/bin/pactl", {"set-default-sink", "others"}).Status == 0 &&
+        RunToEnd("/usr/bin/pactl", {"set-default-source", "mic"}).Status == 0) {
+      const TRun info = RunToEnd("/usr/bin/pactl", {"info"});
+      if (info.Out.find("Default Sink: others") != std::string::npos &&
+          info.Out.find("Default Source: mic") != std::string::npos) {
+        return;
+      }
+    }
+    std::this_thread::sleep_for(100ms);
+  }
+  throw std::runtime_error("PipeWire did not take the test's outputs as defaults");
+}
+
 TSoundServer::~TSoundServer() {
   Keepers_.clear();
   if (Server_ && !Server_->Wait(0ms)) {
     Server_->Signal(SIGTERM);
     Server_->Wait(3s);
+  }
+  while (!Helpers_.empty()) {
+    Helpers_.back()->Signal(SIGTERM);
+    Helpers_.back()->Wait(3s);
+    Helpers_.pop_back();
   }
   ::unsetenv("PULSE_SERVER");
   ::unsetenv("PULSE_CLIENTCONFIG");

@@ -1,10 +1,14 @@
 #pragma once
 
-// A private headless PulseAudio for one test, with no sound card: started in
-// the test's own folders, reached through PULSE_SERVER by every program the
-// test starts, and stopped with the test. Its default output "others" plays
-// the other parties; what is played into "micfeed" comes out of the default
-// source "mic", the microphone.
+// A private headless sound server for one test, with no sound card: started
+// in the test's own folders, reached through PULSE_SERVER by every program
+// the test starts, and stopped with the test. Its default output "others"
+// plays the other parties; what is played into "micfeed" comes out of the
+// default source "mic", the microphone.
+//
+// PulseAudio by default; with RECMON_TEST_SOUND_SERVER=pipewire, PipeWire
+// with its PulseAudio service (and a private session bus, which PipeWire and
+// its session manager need).
 
 #include <memory>
 #include <optional>
@@ -26,14 +30,21 @@ class TSoundServer final {
 
   // Ends the server at once, as a crash would.
   void Kill();
-  const std::string& Socket() const { return Socket_; }
 
  private:
+  void StartPulseAudio();
+  void StartPipeWire();
+  void WaitForServer();
+
   std::string Folder_;
-  std::string Socket_;
+  // The server last: it goes first when stopped, its helpers after it.
+  std::vector<std::unique_ptr<TChildProcess>> Helpers_;
   std::unique_ptr<TChildProcess> Server_;
   std::vector<std::unique_ptr<TChildProcess>> Keepers_;
 };
+
+// Whether the tests run on PipeWire (RECMON_TEST_SOUND_SERVER=pipewire).
+bool OnPipeWire();
 
 // Runs a program to its end (at most 30 s); its exit status and output.
 struct TRun {
