@@ -3,7 +3,6 @@
 #include <chrono>
 #include <exception>
 #include <thread>
-#include <type_traits>
 
 #include "CaptureFormat.h"
 #include "RecMonWriter.h"
@@ -31,30 +30,14 @@ TRecMonSnapshot SnapshotOf(const TRecordingFigures& f) {
   return s;
 }
 
-namespace {
-
-// Publish is becoming bounded: it returns whether the record was written, or
-// nothing while it still waits for the lock without a bound. Either way the
-// caller only learns whether to count a skip.
-template <class TWriter>
-bool PublishThrough(TWriter& writer, const TRecMonSnapshot& status) {
-  if constexpr (std::is_void_v<decltype(writer.Publish(status))>) {
-    writer.Publish(status);
-    return true;
-  } else {
-    return writer.Publish(status);
-  }
-}
-
-}  // namespace
-
 TChannelPublisher::TChannelPublisher() : Writer_(std::make_unique<TRecMonWriter>()) {}
 
 TChannelPublisher::~TChannelPublisher() = default;
 
 bool TChannelPublisher::Publish(const TRecMonSnapshot& status) {
   try {
-    return PublishThrough(*Writer_, status);
+    // Bounded: false when a peer held the lock too long and nothing was written.
+    return Writer_->Publish(status);
   } catch (const std::exception&) {
     // A record that a peer broke (shrunk) cannot be written; the recording
     // goes on without it.
