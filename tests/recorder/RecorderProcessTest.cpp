@@ -275,5 +275,31 @@ TEST_F(RecorderProcessTest, AFullDiskEndsWithAValidFileAndExit1) {
   EXPECT_FALSE(last->Recording);
 }
 
+TEST_F(RecorderProcessTest, AMonitorHoldingTheLockNeverCostsAudio) {
+  StartServer();
+  const std::string file = Runtime.Path + "/held.wav";
+  TChildProcess recorder(RECMON_RECORD, {"--duration", "4", file});
+  ASSERT_EQ(PathLine(recorder), file);
+  std::this_thread::sleep_for(1s);
+  const auto before = Record();
+  ASSERT_TRUE(before && before->Recording);
+  {
+    // A monitor stopped while holding the lock, for two seconds.
+    const TStatusLock held(Monitor);
+    std::this_thread::sleep_for(2s);
+  }
+  std::this_thread::sleep_for(300ms);
+  const auto after = Record();
+  ASSERT_TRUE(after);
+  EXPECT_GT(after->BytesRecorded, before->BytesRecorded + AudioBytesPerSecond)
+      << "publishing went on once the lock was free";
+  EXPECT_EQ(recorder.Wait(5s), 0) << recorder.Errors();
+  EXPECT_EQ(SoundSeconds(file), 4.0) << "capture and writing never waited";
+  const auto last = Record();
+  ASSERT_TRUE(last);
+  EXPECT_FALSE(last->Recording);
+  EXPECT_EQ(last->BytesDropped, 0U);
+}
+
 }  // namespace
 }  // namespace recmon
