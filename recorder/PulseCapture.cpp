@@ -305,10 +305,10 @@ TPulseCapture::TPulseCapture(TPulseConnection& connection, const TChosenSources&
     st->HoleFn = hole;
     // The source's own channel count: the server never mixes channels for us
     // (PipeWire would sum them), and the downmix stays ours.
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kSampleRate, source.Channels};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kSampleRate, source.Channels};
     pa_channel_map map{};
     pa_channel_map_init_extend(&map, source.Channels, PA_CHANNEL_MAP_DEFAULT);
-    st->Stream = pa_stream_new(connection.Context(), streamName, &spec, &map);
+    st->Stream = pa_stream_new(connection.Context(), streamName, &format, &map);
     if (st->Stream == nullptr) {
       throw TSoundServerError("cannot record " + source.Name + " (" +
                               ErrorText(connection.Context()) + ")");
@@ -318,7 +318,7 @@ TPulseCapture::TPulseCapture(TPulseConnection& connection, const TChosenSources&
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
-    attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &spec));
+    attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUsec, &format));
     if (pa_stream_connect_record(st->Stream, source.Name.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) <
         0) {
       throw TSoundServerError("cannot record " + source.Name + " (" +
