@@ -102,7 +102,15 @@ std::string UserDirsText(const std::string& home) {
 
 std::string ResolveCallPath(const std::string* file, std::time_t now) {
   if (file != nullptr) {
-    return fs::absolute(*file).lexically_normal().string();
+    const std::string path = fs::absolute(*file).lexically_normal().string();
+    // An earlier call is never recorded over by a name typed twice.
+    std::error_code ignored;
+    if (fs::exists(fs::symlink_status(path, ignored))) {
+      throw TRecorderUsageError(path +
+                                " already exists; give a new name (an existing file is "
+                                "never replaced)");
+    }
+    return path;
   }
   const std::string home = HomeFolder();
   const std::string folder = MusicFolder(UserDirsText(home), home) + "/Calls";

@@ -28,8 +28,8 @@ std::string FreeCallPath(const std::string& folder, const std::tm& local,
 
 // The file to record into, as an absolute path: FILE as given (relative to
 // the working folder), or a free dated name in the Calls folder of the user's
-// music folder, which is created if missing. Raises std::runtime_error when
-// that folder cannot be made.
+// music folder, which is created if missing. Raises TRecorderUsageError when
+// FILE exists already, std::runtime_error when that folder cannot be made.
 std::string ResolveCallPath(const std::string* file, std::time_t now);
 
 }  // namespace recmon

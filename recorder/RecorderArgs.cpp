@@ -14,8 +14,9 @@ PulseAudio service) into one stereo file: the microphone on the left, the
 other parties (what the desktop plays) on the right. Its live state is
 published for the Kestrum Call Monitor (recmon).
 
-FILE ends in .wav, .flac, .ogg or .opus (Opus in Ogg). Without it the file
-is Calls/call-YYYY-MM-DD-HHMMSS.wav in your music folder. The path is printed.
+FILE ends in .wav, .flac, .ogg or .opus (Opus in Ogg) and must not exist yet.
+Without it the file is Calls/call-YYYY-MM-DD-HHMMSS.wav in your music folder.
+The path is printed.
 
 Options:
   --mic SOURCE        record this source as the microphone

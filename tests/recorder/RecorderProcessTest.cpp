@@ -186,6 +186,18 @@ TEST_F(RecorderProcessTest, UnknownSourcesExit2NamingThemAndPointingToList) {
   EXPECT_FALSE(test::Exists(Home + "/Music")) << "nothing was created";
 }
 
+TEST_F(RecorderProcessTest, AnExistingFileIsNeverRecordedOver) {
+  StartServer(false);
+  const std::string earlier = Home + "/yesterday.wav";
+  std::ofstream(earlier) << "an earlier call";
+  const test::TRun run = test::RunToEnd(RECMON_RECORD, {"--duration", "1", earlier});
+  EXPECT_EQ(run.Status, 2) << run.Err;
+  EXPECT_NE(run.Err.find("already exists"), std::string::npos) << run.Err;
+  std::ifstream in(earlier);
+  const std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(kept, "an earlier call");
+}
+
 TEST_F(RecorderProcessTest, ListShowsTheSourcesAndTheDefaults) {
   StartServer(false);
   const test::TRun run = test::RunToEnd(RECMON_RECORD, {"--list"});
