@@ -54,6 +54,10 @@ TRecMonForm_::TRecMonForm_(std::unique_ptr<IRecMonPlatform> platform, TChannelFa
   setWindowTitle(ToQString(FormCaption));
   // Appearing beside a call must not take the keyboard from it.
   setAttribute(Qt::WA_ShowWithoutActivating);
+  // Qt shows tooltips only for the active window, and a window shown without
+  // activation stays inactive until the user clicks it: without this the
+  // file path and the health and meter hints would never show.
+  setAttribute(Qt::WA_AlwaysShowToolTips);
   setAutoFillBackground(true);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, QColor(static_cast<QRgb>(FormInitialColor)));
