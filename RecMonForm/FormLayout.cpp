@@ -1,6 +1,5 @@
 #include "FormLayout.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPalette>
 #include <QString>
@@ -34,11 +33,10 @@ QWidget* MakeWidget(const TControlDef& def, QWidget& parent) {
   font.setBold(def.Bold);
   font.setUnderline(def.Link);
   label->setFont(font);
-  if (def.TextColor || def.Link) {
+  // The link takes the desktop's highlight colour (DesktopColors).
+  if (def.TextColor) {
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText,
-                     def.Link ? QGuiApplication::palette().color(QPalette::Highlight)
-                              : ToQColor(*def.TextColor));
+    palette.setColor(QPalette::WindowText, ToQColor(*def.TextColor));
     label->setPalette(palette);
   }
   return label;

@@ -5,6 +5,7 @@
 #include <QShowEvent>
 #include <utility>
 
+#include "DesktopColors.h"
 #include "ErrorBox.h"
 #include "ErrorText.h"
 #include "FormAccess.h"
@@ -68,6 +69,7 @@ TRecMonForm_::TRecMonForm_(std::unique_ptr<IRecMonPlatform> platform, TChannelFa
 
   Controls_ = BuildControls(*this);
   SetUpAccess(*this, Controls_);
+  ApplyDesktopColors(*this, Controls_);
   Surface_ = std::make_unique<TFormSurface>(*this, Controls_);
   Model_ = std::make_unique<TRecMonModel>(*Surface_, *Platform_);
   ConnectClicks();
@@ -204,6 +206,14 @@ void TRecMonForm_::moveEvent(QMoveEvent* event) {
   QWidget::moveEvent(event);
   if (Surface_) {
     Surface_->WindowMoved(geometry().topLeft());
+  }
+}
+
+void TRecMonForm_::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  // The desktop switched themes: its new text colours replace those set.
+  if (event->type() == QEvent::ApplicationPaletteChange) {
+    ApplyDesktopColors(*this, Controls_);
   }
 }
 

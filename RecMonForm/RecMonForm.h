@@ -54,6 +54,7 @@ class TRecMonForm_ final : public QWidget {
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   bool focusNextPrevChild(bool next) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void FormCreate();
