@@ -22,4 +22,21 @@ inline const QStringList BundledTahomaFiles{QStringLiteral("/usr/share/wine/font
 // application object.
 QFont FormFont();
 
+// A bold face whose advances are within a few per cent of Tahoma Bold's, for
+// when the window font's own bold face renders no heavier than its regular.
+inline const QString SubstituteBoldFamily = QStringLiteral("DejaVu Sans Condensed");
+
+// The window font in bold. The bold Tahoma of fonts-wine carries the regular
+// outlines (only its advances and embedded bitmaps are bold), so it renders
+// regular at every size; then the substitute above is taken, when installed.
+QFont FormBoldFont();
+
+// How many pixels lower the bold face's baseline lies than the regular's at
+// the same top (a substitute's taller ascent); 0 with Tahoma's own bold.
+int BoldBaselineDrop();
+
+// Ink of the text drawn black on white in the font, in fully dark pixels: how
+// heavy a face really renders, whatever its style says.
+double InkOf(const QFont& font, const QString& text);
+
 }  // namespace recmon

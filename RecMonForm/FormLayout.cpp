@@ -14,6 +14,18 @@ namespace {
 
 using K = TControlKind;
 
+bool SharesRowWithBold(const TControlDef& label) {
+  if (label.Bold) {
+    return false;
+  }
+  for (const TControlDef& def : FormControls) {
+    if (def.Kind == K::Label && def.Bold && def.Top == label.Top && def.InPanel == label.InPanel) {
+      return true;
+    }
+  }
+  return false;
+}
+
 QWidget* MakeWidget(const TControlDef& def, QWidget& parent) {
   switch (def.Kind) {
     case K::Image:
@@ -29,8 +41,12 @@ QWidget* MakeWidget(const TControlDef& def, QWidget& parent) {
   auto* label = def.Link ? new TLinkLabel(text, &parent) : new QLabel(text, &parent);
   label->setTextFormat(Qt::PlainText);
   label->setAlignment((def.Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
-  QFont font = FormFont();
-  font.setBold(def.Bold);
+  QFont font = def.Bold ? FormBoldFont() : FormFont();
+  if (SharesRowWithBold(def)) {
+    // A bold face with a taller ascent sets its baseline lower; the regular
+    // text beside it follows, so each row reads on one line.
+    label->setContentsMargins(0, BoldBaselineDrop(), 0, 0);
+  }
   font.setUnderline(def.Link);
   label->setFont(font);
   // The link takes the desktop's highlight colour (DesktopColors).

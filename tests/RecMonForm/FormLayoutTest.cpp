@@ -39,6 +39,26 @@ int InkWidth(const QFont& font, const QString& text) {
   return last + 1;
 }
 
+// Fully dark pixels of the text drawn black on white: how heavy the face
+// really renders.
+int DarkPixels(const QFont& font, const QString& text) {
+  QImage image(200, 40, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter p(&image);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(QPoint(2, 30), text);
+  }
+  int dark = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      dark += qGray(image.pixel(x, y)) < 128 ? 1 : 0;
+    }
+  }
+  return dark;
+}
+
 class FormLayout : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -132,6 +152,49 @@ TEST_F(FormLayout, EveryTextTheMonitorCanShowFitsItsFixedBox) {
     EXPECT_LE(ink, label.width()) << t.Label << " \"" << t.Text << "\" in "
                                   << QFontInfo(label.font()).family().toStdString();
   }
+}
+
+// The bold labels must look bold at the layout's 8 points: a bold face that
+// carries the regular outlines draws as many dark pixels as the regular one.
+TEST_F(FormLayout, BoldLabelsRenderVisiblyHeavierWithTheAdvancesOfTheBoldFace) {
+  const QString sample = QStringLiteral("Recording");
+  const QFont regular = FormFont();
+  QFont designedBold = FormFont();
+  designedBold.setBold(true);
+  const int regularInk = DarkPixels(regular, sample);
+  for (const TControlDef& def : FormControls) {
+    if (def.Kind != TControlKind::Label || !def.Bold) {
+      continue;
+    }
+    const QFont font = static_cast<QLabel&>(ui->Form->ControlWidget(def.Id)).font();
+    EXPECT_GE(DarkPixels(font, sample), regularInk * 13 / 10)
+        << ControlName(def.Id) << " in " << QFontInfo(font).family().toStdString() << " "
+        << QFontInfo(font).styleName().toStdString();
+    // Near-identical advances: the boxes were made for the bold face's.
+    const int designed = QFontMetrics(designedBold).horizontalAdvance(sample);
+    EXPECT_NEAR(QFontMetrics(font).horizontalAdvance(sample), designed, designed / 20)
+        << ControlName(def.Id);
+  }
+}
+
+TEST_F(FormLayout, BoldAndRegularLabelsOnOneRowShareTheirBaseline) {
+  const auto baseline = [](const QLabel& label) {
+    return label.y() + label.contentsRect().top() + QFontMetrics(label.font()).ascent();
+  };
+  int rows = 0;
+  for (const TControlDef& caption : FormControls) {
+    for (const TControlDef& value : FormControls) {
+      if (caption.Kind == TControlKind::Label && value.Kind == TControlKind::Label &&
+          caption.Bold && !value.Bold && caption.Top == value.Top &&
+          caption.InPanel == value.InPanel) {
+        ++rows;
+        EXPECT_EQ(baseline(static_cast<QLabel&>(ui->Form->ControlWidget(caption.Id))),
+                  baseline(static_cast<QLabel&>(ui->Form->ControlWidget(value.Id))))
+            << ControlName(caption.Id) << " beside " << ControlName(value.Id);
+      }
+    }
+  }
+  EXPECT_EQ(rows, 6) << "five panel rows and the size beside the grade";
 }
 
 }  // namespace
