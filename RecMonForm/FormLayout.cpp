@@ -14,18 +14,6 @@ namespace {
 
 using K = TControlKind;
 
-bool SharesRowWithBold(const TControlDef& label) {
-  if (label.Bold) {
-    return false;
-  }
-  for (const TControlDef& def : FormControls) {
-    if (def.Kind == K::Label && def.Bold && def.Top == label.Top && def.InPanel == label.InPanel) {
-      return true;
-    }
-  }
-  return false;
-}
-
 QWidget* MakeWidget(const TControlDef& def, QWidget& parent) {
   switch (def.Kind) {
     case K::Image:
@@ -42,7 +30,7 @@ QWidget* MakeWidget(const TControlDef& def, QWidget& parent) {
   label->setTextFormat(Qt::PlainText);
   label->setAlignment((def.Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
   QFont font = def.Bold ? FormBoldFont() : FormFont();
-  if (SharesRowWithBold(def)) {
+  if (RowCaption(def) != nullptr) {
     // A bold face with a taller ascent sets its baseline lower; the regular
     // text beside it follows, so each row reads on one line.
     label->setContentsMargins(0, BoldBaselineDrop(), 0, 0);
@@ -59,6 +47,18 @@ QWidget* MakeWidget(const TControlDef& def, QWidget& parent) {
 }
 
 }  // namespace
+
+const TControlDef* RowCaption(const TControlDef& label) {
+  if (label.Kind != K::Label || label.Bold) {
+    return nullptr;
+  }
+  for (const TControlDef& def : FormControls) {
+    if (def.Kind == K::Label && def.Bold && def.Top == label.Top && def.InPanel == label.InPanel) {
+      return &def;
+    }
+  }
+  return nullptr;
+}
 
 TControlWidgets BuildControls(QWidget& form) {
   TControlWidgets widgets{};

@@ -8,6 +8,7 @@
 #include <QToolTip>
 #include <algorithm>
 
+#include "FigureFit.h"
 #include "FormAccess.h"
 #include "MonitorStyle.h"
 #include "QtColor.h"
@@ -47,6 +48,31 @@ void TFormSurface::SetCaption(TControl control, const std::string& text) {
       label->adjustSize();
     }
     FollowCaption(Controls_, control);
+    if (ControlDef(control).InPanel) {
+      FitFigureInWindow(control, *label);
+    }
+  }
+}
+
+void TFormSurface::FitFigureInWindow(TControl control, QLabel& label) {
+  const TControlDef* caption = RowCaption(ControlDef(control));
+  if (caption == nullptr) {
+    return;
+  }
+  const QWidget& captionWidget = Control(caption->Id);
+  QFont font = label.font();
+  const TFigureFit fit = FitFigure(font, label.text(), ControlDef(control).Left,
+                                   captionWidget.x() + captionWidget.width() + FigureGap,
+                                   label.parentWidget()->width() - FigureEdgeMargin);
+  // The layout's own font leaves the stretch unset.
+  const int stretch = font.stretch() == QFont::AnyStretch ? 100 : font.stretch();
+  if (stretch != fit.Stretch) {
+    font.setStretch(fit.Stretch == 100 ? QFont::AnyStretch : fit.Stretch);
+    label.setFont(font);
+    label.adjustSize();
+  }
+  if (label.x() != fit.Left) {
+    label.move(fit.Left, label.y());
   }
 }
 

@@ -5,6 +5,7 @@
 // first compares with what the control already has and does nothing when
 // they agree: an idle monitor repaints and relays out nothing.
 
+#include <QLabel>
 #include <QMargins>
 #include <QWidget>
 #include <array>
@@ -56,6 +57,8 @@ class TFormSurface final : public IDisplaySurface {
 
  private:
   QWidget& Control(TControl control) const;
+  // Keeps a detail-panel figure whole inside the window (FigureFit).
+  void FitFigureInWindow(TControl control, QLabel& label);
   // The client area's position as placement should see it.
   TPoint ClientPos() const;
   void MoveClient(TPoint client);
