@@ -1,9 +1,14 @@
 #include "RecMonApp.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QString>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "DesktopPlatform.h"
@@ -13,6 +18,7 @@
 #include "QuitOnSignals.h"
 #include "RecMonChannel.h"
 #include "RecMonForm.h"
+#include "X11Window.h"
 
 namespace recmon {
 
@@ -26,10 +32,58 @@ std::unique_ptr<IStatusSource> AttachChannel() {
   return channel;
 }
 
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value);
+}
+
+// Qt's Wayland platform plugin, where Qt looks for plugins.
+bool WaylandPluginInstalled() {
+  QStringList folders = QString::fromLocal8Bit(qgetenv("QT_PLUGIN_PATH"))
+                            .split(QDir::listSeparator(), Qt::SkipEmptyParts);
+  folders.append(QLibraryInfo::path(QLibraryInfo::PluginsPath));
+  for (const QString& folder : folders) {
+    if (!QDir(folder + QStringLiteral("/platforms"))
+             .entryList({QStringLiteral("libqwayland-*.so")}, QDir::Files)
+             .isEmpty()) {
+      return true;
+    }
+  }
+  return false;
+}
+
+TDisplayFacts GatherDisplayFacts() {
+  TDisplayFacts facts;
+  facts.QtPlatform = Env("QT_QPA_PLATFORM");
+  if (!facts.QtPlatform.empty()) {
+    return facts;  // the user's choice is followed without asking further
+  }
+  facts.XDisplay = Env("DISPLAY");
+  facts.XServerAnswers = !facts.XDisplay.empty() && XServerAnswers();
+  if (facts.XServerAnswers) {
+    return facts;
+  }
+  facts.WaylandSocket =
+      WaylandSocketPath(std::getenv("WAYLAND_DISPLAY"), std::getenv("XDG_RUNTIME_DIR"));
+  facts.CompositorAnswers = UnixSocketAnswers(facts.WaylandSocket);
+  facts.WaylandPluginInstalled = WaylandPluginInstalled();
+  return facts;
+}
+
 }  // namespace
 
 int RunRecMon(int argc, char** argv) {
-  ChooseQtPlatform();
+  const TPlatformChoice platform = ChoosePlatform(GatherDisplayFacts());
+  if (!platform.Missing.empty()) {
+    std::fprintf(stderr, "%s\n", platform.Missing.c_str());
+    return 1;
+  }
+  if (!platform.QtPlatform.empty()) {
+    ::setenv("QT_QPA_PLATFORM", platform.QtPlatform.c_str(), 1);
+  }
+  if (!platform.Notice.empty()) {
+    std::fprintf(stderr, "%s\n", platform.Notice.c_str());
+  }
   QApplication app(argc, argv);
   // The name desktops list the running program under (X11 WM_CLASS). The
   // display name is left unset: Qt would append it to the window caption.

@@ -133,6 +133,13 @@ bool WindowManagerSupports(xcb_connection_t* c, xcb_window_t root, const char* n
 
 }  // namespace
 
+bool XServerAnswers() {
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  const bool answers = xcb_connection_has_error(c) == 0;
+  xcb_disconnect(c);
+  return answers;
+}
+
 bool SetSkipTaskbar(QWidget& window) {
   xcb_connection_t* c = Connection();
   if (c == nullptr) {

@@ -12,6 +12,10 @@ class QWidget;
 
 namespace recmon {
 
+// True when the X server that DISPLAY names accepts a connection; asked
+// before Qt starts, which would abort rather than fall back.
+bool XServerAnswers();
+
 // Keeps the window out of task bars and pagers. Call after the native window
 // exists and before it is first shown; it is sent again once shown.
 bool SetSkipTaskbar(QWidget& window);

@@ -1,28 +1,77 @@
 #include "PlatformChoice.h"
 
-#include <cstdlib>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 
 namespace recmon {
 
 namespace {
 
-bool IsSet(const char* value) {
-  return value != nullptr && *value != '\0';
+std::string WhyNoX(const TDisplayFacts& facts) {
+  return facts.XDisplay.empty() ? "no X server (DISPLAY is not set)"
+                                : "no X server answers on DISPLAY=" + facts.XDisplay;
+}
+
+std::string WhyNoWayland(const TDisplayFacts& facts) {
+  return facts.WaylandSocket.empty()
+             ? "no Wayland compositor (WAYLAND_DISPLAY and XDG_RUNTIME_DIR are not set)"
+             : "no Wayland compositor answers at " + facts.WaylandSocket;
 }
 
 }  // namespace
 
-bool ShouldRunOnX11(const TSessionEnv& env) {
-  return IsSet(env.SessionType) && std::string_view(env.SessionType) == "wayland" &&
-         IsSet(env.Display) && !IsSet(env.QtPlatform);
+TPlatformChoice ChoosePlatform(const TDisplayFacts& facts) {
+  if (!facts.QtPlatform.empty()) {
+    return {{}, facts.QtPlatform.starts_with("wayland") ? WaylandNotice : "", {}};
+  }
+  if (facts.XServerAnswers) {
+    return {"xcb", {}, {}};
+  }
+  if (!facts.CompositorAnswers) {
+    return {
+        {},
+        {},
+        "recmon: nothing to show the window on: " + WhyNoX(facts) + ", and " + WhyNoWayland(facts)};
+  }
+  if (!facts.WaylandPluginInstalled) {
+    return {{},
+            {},
+            "recmon: nothing to show the window on: " + WhyNoX(facts) +
+                ", and Qt's Wayland platform is not installed (Debian package qt6-wayland)"};
+  }
+  return {"wayland", WaylandNotice, {}};
 }
 
-void ChooseQtPlatform() {
-  const TSessionEnv env{std::getenv("XDG_SESSION_TYPE"), std::getenv("DISPLAY"),
-                        std::getenv("QT_QPA_PLATFORM")};
-  if (ShouldRunOnX11(env)) {
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
+std::string WaylandSocketPath(const char* waylandDisplay, const char* runtimeDir) {
+  const std::string name =
+      waylandDisplay == nullptr || *waylandDisplay == '\0' ? "wayland-0" : waylandDisplay;
+  if (name.front() == '/') {
+    return name;
   }
+  if (runtimeDir == nullptr || *runtimeDir == '\0') {
+    return {};
+  }
+  return std::string(runtimeDir) + "/" + name;
+}
+
+bool UnixSocketAnswers(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof(address.sun_path)) {
+    return false;
+  }
+  std::memcpy(address.sun_path, path.data(), path.size());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    return false;
+  }
+  const bool answers =
+      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+  ::close(fd);
+  return answers;
 }
 
 }  // namespace recmon

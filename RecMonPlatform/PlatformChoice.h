@@ -1,25 +1,44 @@
 #pragma once
 
-// Which Qt platform the monitor asks for. On a Wayland session a client may
-// neither place its own window nor keep it on top; through XWayland it can.
+// Which Qt platform the monitor runs on. X11 comes first wherever an X server
+// answers (XWayland included): only there may a client place its own window
+// and keep it on top. Without one, a Wayland compositor will do, with
+// placement and stacking left to it. With neither, the monitor says what is
+// missing in one line and exits, instead of Qt's abort.
 
-#include <string_view>
+#include <string>
 
 namespace recmon {
 
-// What the environment says about the session; nullptr for an unset variable.
-struct TSessionEnv {
-  const char* SessionType = nullptr;  // XDG_SESSION_TYPE
-  const char* Display = nullptr;      // DISPLAY
-  const char* QtPlatform = nullptr;   // QT_QPA_PLATFORM
+// What was found out about the session before starting Qt.
+struct TDisplayFacts {
+  std::string QtPlatform;  // QT_QPA_PLATFORM as the user set it; empty if unset
+  std::string XDisplay;    // DISPLAY; empty if unset
+  bool XServerAnswers = false;
+  std::string WaylandSocket;  // the compositor's socket path; empty if none is named
+  bool CompositorAnswers = false;
+  bool WaylandPluginInstalled = false;  // Qt's Wayland platform (qt6-wayland)
 };
 
-// True when the session is Wayland, an X server is reachable, and the user
-// has not chosen a Qt platform: then the monitor runs on X11 (xcb).
-bool ShouldRunOnX11(const TSessionEnv& env);
+struct TPlatformChoice {
+  std::string QtPlatform;  // to set as QT_QPA_PLATFORM; empty: leave as it is
+  std::string Notice;      // one line for stderr before starting; may be empty
+  std::string Missing;     // not empty: nothing to run on; the line to print before exit 1
+};
 
-// Reads the environment and, when ShouldRunOnX11 says so, sets
-// QT_QPA_PLATFORM=xcb. Must run before the application object is made.
-void ChooseQtPlatform();
+inline constexpr const char* WaylandNotice =
+    "recmon: running on Wayland, where the compositor decides where the window goes and "
+    "whether it stays on top";
+
+// The user's own QT_QPA_PLATFORM is followed as it is.
+TPlatformChoice ChoosePlatform(const TDisplayFacts& facts);
+
+// The socket a Wayland client connects to: WAYLAND_DISPLAY when it is an
+// absolute path, else that name (default "wayland-0") in XDG_RUNTIME_DIR;
+// empty when the runtime directory is needed but unset. nullptr for unset.
+std::string WaylandSocketPath(const char* waylandDisplay, const char* runtimeDir);
+
+// True when something accepts a connection on the Unix socket at path.
+bool UnixSocketAnswers(const std::string& path);
 
 }  // namespace recmon

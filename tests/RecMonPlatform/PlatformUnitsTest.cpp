@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <new>
 #include <optional>
@@ -54,30 +59,106 @@ INSTANTIATE_TEST_SUITE_P(
                       TSeparatorCase{"SecondsBeforeMinutesDoNotCount", "%S %H;%M", "", ";"}),
     [](const auto& p) { return p.param.Name; });
 
-struct TEnvCase {
+struct TChoiceCase {
   const char* Name;
-  TSessionEnv Env;
-  bool X11;
-  friend void PrintTo(const TEnvCase& c, std::ostream* os) { *os << c.Name; }
+  TDisplayFacts Facts;
+  const char* QtPlatform;
+  bool Notice;
+  const char* MissingNames;  // what the one line must name; nullptr: starts
+  friend void PrintTo(const TChoiceCase& c, std::ostream* os) { *os << c.Name; }
 };
 
-class PlatformChoice : public ::testing::TestWithParam<TEnvCase> {};
+class PlatformChoice : public ::testing::TestWithParam<TChoiceCase> {};
 
-TEST_P(PlatformChoice, RunsOnX11OnlyFromWaylandWithAnXServerAndNoChoiceMade) {
-  EXPECT_EQ(ShouldRunOnX11(GetParam().Env), GetParam().X11);
+TEST_P(PlatformChoice, PrefersX11ThenWaylandElseNamesWhatIsMissing) {
+  const auto& c = GetParam();
+  const TPlatformChoice choice = ChoosePlatform(c.Facts);
+  EXPECT_EQ(choice.QtPlatform, c.QtPlatform);
+  EXPECT_EQ(!choice.Notice.empty(), c.Notice) << choice.Notice;
+  if (c.MissingNames == nullptr) {
+    EXPECT_EQ(choice.Missing, "");
+  } else {
+    EXPECT_NE(choice.Missing.find(c.MissingNames), std::string::npos) << choice.Missing;
+    EXPECT_EQ(choice.Missing.find('\n'), std::string::npos) << "one line";
+  }
 }
+
+const std::string Socket = "/run/user/1000/wayland-0";
 
 INSTANTIATE_TEST_SUITE_P(
     Sessions, PlatformChoice,
-    ::testing::Values(TEnvCase{"WaylandWithXwayland", {"wayland", ":0", nullptr}, true},
-                      TEnvCase{"WaylandWithEmptyChoice", {"wayland", ":0", ""}, true},
-                      TEnvCase{"UserChoseWayland", {"wayland", ":0", "wayland"}, false},
-                      TEnvCase{"UserChoseXcb", {"wayland", ":0", "xcb"}, false},
-                      TEnvCase{"WaylandWithoutX", {"wayland", nullptr, nullptr}, false},
-                      TEnvCase{"WaylandEmptyDisplay", {"wayland", "", nullptr}, false},
-                      TEnvCase{"X11Session", {"x11", ":0", nullptr}, false},
-                      TEnvCase{"NoSessionType", {nullptr, ":0", nullptr}, false}),
+    ::testing::Values(
+        TChoiceCase{"X11Desktop", {"", ":0", true, "", false, false}, "xcb", false, nullptr},
+        TChoiceCase{
+            "WaylandWithXwayland", {"", ":0", true, Socket, true, true}, "xcb", false, nullptr},
+        TChoiceCase{"WaylandOnly", {"", "", false, Socket, true, true}, "wayland", true, nullptr},
+        TChoiceCase{"StaleDisplayOnWayland",
+                    {"", ":7", false, Socket, true, true},
+                    "wayland",
+                    true,
+                    nullptr},
+        TChoiceCase{"WaylandWithoutQtsPlugin",
+                    {"", "", false, Socket, true, false},
+                    "",
+                    false,
+                    "qt6-wayland"},
+        TChoiceCase{
+            "NoDisplayAtAll", {"", "", false, "", false, true}, "", false, "DISPLAY is not set"},
+        TChoiceCase{"XServerGone",
+                    {"", ":7", false, "", false, true},
+                    "",
+                    false,
+                    "no X server answers on DISPLAY=:7"},
+        TChoiceCase{"CompositorGone",
+                    {"", "", false, Socket, false, true},
+                    "",
+                    false,
+                    "no Wayland compositor answers at /run/user/1000/wayland-0"},
+        TChoiceCase{
+            "UserChoseOffscreen", {"offscreen", "", false, "", false, false}, "", false, nullptr},
+        TChoiceCase{
+            "UserChoseWayland", {"wayland", ":0", true, Socket, true, true}, "", true, nullptr},
+        TChoiceCase{"UserChoseXcb", {"xcb", ":0", true, Socket, true, true}, "", false, nullptr}),
     [](const auto& p) { return p.param.Name; });
+
+TEST(WaylandSocketPath, FollowsTheClientLibrarysRules) {
+  struct Row {
+    const char* name;
+    const char* display;
+    const char* runtime;
+    const char* path;
+  };
+  const Row rows[] = {
+      {"a name in the runtime folder", "wayland-1", "/run/user/5", "/run/user/5/wayland-1"},
+      {"unset means wayland-0", nullptr, "/run/user/5", "/run/user/5/wayland-0"},
+      {"empty means wayland-0", "", "/run/user/5", "/run/user/5/wayland-0"},
+      {"an absolute path as it is", "/tmp/w/sock", nullptr, "/tmp/w/sock"},
+      {"a name needs the runtime folder", "wayland-1", nullptr, ""},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(WaylandSocketPath(row.display, row.runtime), row.path) << row.name;
+  }
+}
+
+TEST(UnixSocketAnswers, OnlyWhileSomethingListens) {
+  char folder[] = "/tmp/recmon-socket-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  const std::string path = std::string(folder) + "/s";
+  EXPECT_FALSE(UnixSocketAnswers(path)) << "no socket";
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+  EXPECT_FALSE(UnixSocketAnswers(path)) << "bound, not listening";
+  ASSERT_EQ(::listen(fd, 4), 0);
+  EXPECT_TRUE(UnixSocketAnswers(path)) << "listening";
+  ::close(fd);
+  EXPECT_FALSE(UnixSocketAnswers(path)) << "listener gone, socket file left";
+  EXPECT_FALSE(UnixSocketAnswers(std::string(200, 'x'))) << "too long for a socket address";
+  ::unlink(path.c_str());
+  ::rmdir(folder);
+}
 
 std::exception_ptr Caught(auto&& raise) {
   try {
