@@ -5,6 +5,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QTransform>
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace recmon {
@@ -82,15 +85,25 @@ void TLinkLabel::paintEvent(QPaintEvent* event) {
 TShapeRect::TShapeRect(QColor fill, QWidget* parent) : QWidget(parent), Fill_(fill) {}
 
 void TShapeRect::paintEvent(QPaintEvent*) {
-  const int w = width();
-  const int h = height();
-  if (w <= 0 || h <= 0) {
+  if (width() <= 0 || height() <= 0) {
     return;
   }
   QPainter p(this);
-  p.fillRect(0, 0, w, h, BorderColor);
-  if (w > 2 && h > 2) {
-    p.fillRect(1, 1, w - 2, h - 2, Fill_);
+  // Drawn in whole device pixels: on a scaled desktop a logical pixel is
+  // 1.25 or 1.5 device pixels, and rounding each fill on its own would give
+  // a border of 2 pixels on one side and 1 on the other. Edges are rounded
+  // where the widget's own edges fall, so neighbours still meet.
+  const QTransform toDevice = p.deviceTransform();
+  const QRectF exact = toDevice.mapRect(QRectF(rect()));
+  const int left = qRound(exact.left());
+  const int top = qRound(exact.top());
+  const QRect outer(left, top, qRound(exact.right()) - left, qRound(exact.bottom()) - top);
+  const int border = std::max(1, static_cast<int>(std::floor(toDevice.m11())));
+  p.setWorldTransform(toDevice.inverted());
+  p.fillRect(outer, BorderColor);
+  const QRect inner = outer.adjusted(border, border, -border, -border);
+  if (inner.isValid()) {
+    p.fillRect(inner, Fill_);
   }
 }
 
