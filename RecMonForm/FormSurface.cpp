@@ -7,12 +7,14 @@
 #include <QScreen>
 #include <QToolTip>
 #include <algorithm>
+#include <cstdlib>
 
 #include "FigureFit.h"
 #include "FormAccess.h"
 #include "MonitorStyle.h"
 #include "QtColor.h"
 #include "ToolTipText.h"
+#include "X11Window.h"
 
 namespace recmon {
 
@@ -155,15 +157,30 @@ void TFormSurface::SetWindowColor(TColor color) {
 // what Qt places on every platform.
 TPoint TFormSurface::ClientPos() const {
   const QPoint pos = Window_.geometry().topLeft();
+  // A window aligned in device pixels reads back, in logical pixels, up to
+  // one off the position asked for; it is still where the monitor put it.
+  if (DeviceAligned_ && std::abs(pos.x() - DeviceAligned_->X) <= 1 &&
+      std::abs(pos.y() - DeviceAligned_->Y) <= 1) {
+    return *DeviceAligned_;
+  }
   return Placement_.Seen({pos.x(), pos.y()});
 }
 
 void TFormSurface::MoveClient(TPoint client) {
-  if (ClientPos() == client) {
-    return;
+  if (ClientPos() != client) {
+    Window_.setGeometry(QRect(QPoint(client.X, client.Y), Window_.size()));
+    Placement_.Requested(client, TPlacementTracker::TClock::now());
   }
-  Window_.setGeometry(QRect(QPoint(client.X, client.Y), Window_.size()));
-  Placement_.Requested(client, TPlacementTracker::TClock::now());
+  // On a scaled desktop the outer corner goes exactly where the logical one
+  // maps to: flush with the work area's edges, not a device pixel short.
+  const QPoint outerCorner(client.X + Window_.width() + Frame_.right(),
+                           client.Y + Window_.height() + Frame_.bottom());
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen != nullptr && AlignOuterCorner(Window_, outerCorner, screen->availableGeometry())) {
+    DeviceAligned_ = client;
+  } else {
+    DeviceAligned_.reset();
+  }
 }
 
 void TFormSurface::WindowMoved(QPoint client) {

@@ -9,6 +9,7 @@
 #include <QMargins>
 #include <QWidget>
 #include <array>
+#include <optional>
 #include <string>
 
 #include "DisplaySurface.h"
@@ -70,6 +71,9 @@ class TFormSurface final : public IDisplaySurface {
   TColor Color_ = FormInitialColor;
   QMargins Frame_{};
   TPlacementTracker Placement_;
+  // The position last asked for, when the window was then aligned in device
+  // pixels (a scaled X11 desktop).
+  std::optional<TPoint> DeviceAligned_;
 };
 
 }  // namespace recmon

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "DevicePlacement.h"
+
 namespace recmon {
 
 namespace {
@@ -103,11 +105,17 @@ std::vector<std::uint32_t> Cardinals(xcb_connection_t* c, xcb_window_t w, xcb_at
   return {values, values + count};
 }
 
+// The extents as the window manager gives them, in device pixels: left,
+// right, top, bottom.
+std::vector<std::uint32_t> DeviceFrameExtents(xcb_connection_t* c, xcb_window_t w) {
+  return Cardinals(c, w, Atom(c, "_NET_FRAME_EXTENTS"));
+}
+
 // The extents in the window's own (device-independent) pixels: the window
 // manager counts device pixels, which differ on a scaled display.
 std::optional<QMargins> ReadFrameExtents(xcb_connection_t* c, QWidget& window) {
   // Order in the property: left, right, top, bottom.
-  const auto v = Cardinals(c, NativeWindow(window), Atom(c, "_NET_FRAME_EXTENTS"));
+  const auto v = DeviceFrameExtents(c, NativeWindow(window));
   if (v.size() != 4) {
     return std::nullopt;
   }
@@ -217,6 +225,52 @@ std::optional<QMargins> RequestFrameExtents(QWidget& window, std::chrono::millis
     }
     std::this_thread::sleep_for(PollInterval);
   }
+}
+
+bool AlignOuterCorner(QWidget& window, QPoint outerCorner, const QRect& logicalWorkArea) {
+  xcb_connection_t* c = Connection();
+  if (c == nullptr || window.devicePixelRatioF() == 1.0) {
+    return false;
+  }
+  const xcb_window_t w = NativeWindow(window);
+  const TReply<xcb_get_geometry_reply_t> client(
+      xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr));
+  if (!client) {
+    return false;
+  }
+  const xcb_window_t root = client->root;
+  // The work area of the first desktop, which Qt's available geometry of the
+  // screen is made from; the whole root window without one.
+  auto area = Cardinals(c, root, Atom(c, "_NET_WORKAREA"));
+  if (area.size() < 4) {
+    const TReply<xcb_get_geometry_reply_t> rootGeometry(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, root), nullptr));
+    if (!rootGeometry) {
+      return false;
+    }
+    area = {0, 0, rootGeometry->width, rootGeometry->height};
+  }
+  const auto frame = DeviceFrameExtents(c, w);
+  const int frameRight = frame.size() == 4 ? static_cast<int>(frame[1]) : 0;
+  const int frameBottom = frame.size() == 4 ? static_cast<int>(frame[3]) : 0;
+  const auto device = [](std::uint32_t v) { return static_cast<int>(v); };
+  const TAxisSpan xSpan{logicalWorkArea.left(), logicalWorkArea.width(), device(area[0]),
+                        device(area[2])};
+  const TAxisSpan ySpan{logicalWorkArea.top(), logicalWorkArea.height(), device(area[1]),
+                        device(area[3])};
+  const int x = DeviceClientStart(outerCorner.x(), xSpan, frameRight, client->width);
+  const int y = DeviceClientStart(outerCorner.y(), ySpan, frameBottom, client->height);
+  // Where the client is now, on the root window, past the frame.
+  const TReply<xcb_translate_coordinates_reply_t> now(
+      xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, w, root, 0, 0), nullptr));
+  if (now && now->dst_x == x && now->dst_y == y) {
+    return true;
+  }
+  // Qt asks for static gravity: the position is that of the client itself.
+  const std::uint32_t position[] = {static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)};
+  xcb_configure_window(c, w, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, position);
+  xcb_flush(c);
+  return true;
 }
 
 }  // namespace recmon

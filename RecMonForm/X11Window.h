@@ -5,6 +5,8 @@
 // offscreen) these do nothing and report false.
 
 #include <QMargins>
+#include <QPoint>
+#include <QRect>
 #include <chrono>
 #include <optional>
 
@@ -33,5 +35,12 @@ std::optional<QMargins> FrameExtents(QWidget& window);
 // can be placed by its outer size before it first appears. Nothing when the
 // window manager does not offer this or does not answer in time.
 std::optional<QMargins> RequestFrameExtents(QWidget& window, std::chrono::milliseconds timeout);
+
+// On a scaled X11 desktop, moves the client area in device pixels so that the
+// window's outer right and bottom edges (frame included) fall exactly where
+// the logical edge outerCorner maps to, the logical work area's edges mapping
+// onto the device work area's (DevicePlacement). Does nothing and returns
+// false unscaled or off X11; otherwise true, moving only when needed.
+bool AlignOuterCorner(QWidget& window, QPoint outerCorner, const QRect& logicalWorkArea);
 
 }  // namespace recmon

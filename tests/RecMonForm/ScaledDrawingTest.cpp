@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "DevicePlacement.h"
 #include "FormFixture.h"
 
 namespace recmon::test {
@@ -61,6 +62,36 @@ TEST(ScaledDrawing, MeterBordersAreEvenWholeDevicePixelsAtEveryScale) {
     const int expected = std::max(1, static_cast<int>(std::floor(scale)));
     EXPECT_EQ(BorderRuns(row), (std::vector<int>{expected, expected})) << "scale " << scale;
     EXPECT_EQ(BorderRuns(column), (std::vector<int>{expected})) << "scale " << scale;
+  }
+}
+
+// A 1280 x 800 work area as Qt reports it at each scale: logical lengths are
+// the device lengths divided by the scale, rounded.
+TEST(DevicePlacement, TheOuterCornerLandsOnTheWorkAreasLastDevicePixel) {
+  struct Row {
+    const char* name;
+    TAxisSpan span;
+    int outerEnd, frameAfter, client;
+    int start;
+  };
+  const std::vector<Row> rows = {
+      {"unscaled", {0, 1280, 0, 1280}, 1280, 1, 164, 1115},
+      {"1.25: 164 logical are 205 device", {0, 1024, 0, 1280}, 1024, 1, 205, 1074},
+      {"1.5: 853 logical stand for 1280 device", {0, 853, 0, 1280}, 853, 1, 246, 1033},
+      {"1.5 vertically: 533 for 800", {0, 533, 0, 800}, 533, 1, 106, 693},
+      {"2: an odd device position no logical one reaches", {0, 640, 0, 1280}, 640, 1, 328, 951},
+      {"1.75: 731 logical would give 1279 by scaling alone", {0, 731, 0, 1280}, 731, 1, 287, 992},
+      {"a work area that starts after a left panel", {40, 600, 80, 1200}, 640, 2, 328, 950},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(DeviceClientStart(row.outerEnd, row.span, row.frameAfter, row.client), row.start)
+        << row.name;
+  }
+  // Inside the area a logical edge lands within a device pixel of its
+  // scaled position.
+  const TAxisSpan span{0, 853, 0, 1280};
+  for (int logical = 0; logical <= 853; ++logical) {
+    EXPECT_NEAR(DeviceEdge(logical, span), logical * 1.5, 1.0) << logical;
   }
 }
 
