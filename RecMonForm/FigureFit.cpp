@@ -14,7 +14,9 @@ TFigureFit FitFigure(const QFont& font, const QString& text, int layoutLeft, int
                      int rightEdge) {
   for (int stretch = 100; stretch >= MinFigureStretch; stretch -= StretchStep) {
     QFont condensed = font;
-    condensed.setStretch(stretch);
+    if (stretch != 100) {
+      condensed.setStretch(stretch);
+    }
     const int width = QFontMetrics(condensed).horizontalAdvance(text);
     if (layoutLeft + width <= rightEdge) {
       return {layoutLeft, stretch};

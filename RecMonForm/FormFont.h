@@ -35,8 +35,9 @@ QFont FormBoldFont();
 // the same top (a substitute's taller ascent); 0 with Tahoma's own bold.
 int BoldBaselineDrop();
 
-// Ink of the text drawn black on white in the font, in fully dark pixels: how
-// heavy a face really renders, whatever its style says.
+// Ink of the text's glyphs as the font renders them on screen (the sum of
+// their coverage, in pixels): how heavy a face really is, whatever its style
+// says.
 double InkOf(const QFont& font, const QString& text);
 
 }  // namespace recmon

@@ -29,14 +29,17 @@ QWidget* MakeWidget(const TControlDef& def, QWidget& parent) {
   auto* label = def.Link ? new TLinkLabel(text, &parent) : new QLabel(text, &parent);
   label->setTextFormat(Qt::PlainText);
   label->setAlignment((def.Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
-  QFont font = def.Bold ? FormBoldFont() : FormFont();
   if (RowCaption(def) != nullptr) {
     // A bold face with a taller ascent sets its baseline lower; the regular
     // text beside it follows, so each row reads on one line.
     label->setContentsMargins(0, BoldBaselineDrop(), 0, 0);
   }
-  font.setUnderline(def.Link);
-  label->setFont(font);
+  // Regular labels take the window's font from their parent.
+  if (def.Bold || def.Link) {
+    QFont font = def.Bold ? FormBoldFont() : FormFont();
+    font.setUnderline(def.Link);
+    label->setFont(font);
+  }
   // The link takes the desktop's highlight colour (DesktopColors).
   if (def.TextColor) {
     QPalette palette = label->palette();

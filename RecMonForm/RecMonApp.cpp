@@ -59,7 +59,11 @@ TDisplayFacts GatherDisplayFacts() {
     return facts;  // the user's choice is followed without asking further
   }
   facts.XDisplay = Env("DISPLAY");
-  facts.XServerAnswers = !facts.XDisplay.empty() && XServerAnswers();
+  // A local display's socket answers without the X handshake; anything
+  // else takes a full connection.
+  facts.XServerAnswers =
+      !facts.XDisplay.empty() &&
+      (UnixSocketAnswers(XDisplaySocketPath(facts.XDisplay)) || XServerAnswers());
   if (facts.XServerAnswers) {
     return facts;
   }

@@ -63,18 +63,24 @@ TRecMonForm_::TRecMonForm_(std::unique_ptr<IRecMonPlatform> platform, TChannelFa
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, QColor(static_cast<QRgb>(FormInitialColor)));
   setPalette(palette);
-  setFont(FormFont());
   setFixedSize(FormClientWidth, FormClientHeight);
   move(0, 0);
-
+  // The native window first: the window manager works out its frame while
+  // the controls are built.
+  SetSkipTaskbar(*this);
+  const bool frameAsked = AskFrameExtents(*this);
+  setFont(FormFont());
   Controls_ = BuildControls(*this);
   SetUpAccess(*this, Controls_);
   ApplyDesktopColors(*this, Controls_);
   Surface_ = std::make_unique<TFormSurface>(*this, Controls_);
   Model_ = std::make_unique<TRecMonModel>(*Surface_, *Platform_);
   ConnectClicks();
-  SetSkipTaskbar(*this);
-  Surface_->SetFrame(RequestFrameExtents(*this, FrameRequestTimeout).value_or(ReadFrame()));
+  std::optional<QMargins> frame;
+  if (frameAsked) {
+    frame = AwaitFrameExtents(*this, FrameRequestTimeout);
+  }
+  Surface_->SetFrame(frame.value_or(ReadFrame()));
   FormCreate();
 }
 

@@ -193,16 +193,15 @@ std::optional<QMargins> FrameExtents(QWidget& window) {
   return ReadFrameExtents(c, window);
 }
 
-std::optional<QMargins> RequestFrameExtents(QWidget& window, std::chrono::milliseconds timeout) {
-  constexpr std::chrono::milliseconds PollInterval{1};
+bool AskFrameExtents(QWidget& window) {
   xcb_connection_t* c = Connection();
   if (c == nullptr) {
-    return std::nullopt;
+    return false;
   }
   const xcb_window_t w = NativeWindow(window);
   const xcb_window_t root = RootOf(c, w);
   if (!WindowManagerSupports(c, root, "_NET_REQUEST_FRAME_EXTENTS")) {
-    return std::nullopt;
+    return false;
   }
   xcb_client_message_event_t event{};
   event.response_type = XCB_CLIENT_MESSAGE;
@@ -213,6 +212,15 @@ std::optional<QMargins> RequestFrameExtents(QWidget& window, std::chrono::millis
                  XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                  reinterpret_cast<const char*>(&event));
   xcb_flush(c);
+  return true;
+}
+
+std::optional<QMargins> AwaitFrameExtents(QWidget& window, std::chrono::milliseconds timeout) {
+  constexpr std::chrono::milliseconds PollInterval{1};
+  xcb_connection_t* c = Connection();
+  if (c == nullptr) {
+    return std::nullopt;
+  }
   // The window manager is another process; each read below is a round trip
   // to the server, so the answer shows up without running our event loop.
   const auto deadline = std::chrono::steady_clock::now() + timeout;

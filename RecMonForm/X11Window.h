@@ -31,10 +31,14 @@ bool SetStaysOnTop(QWidget& window, bool onTop);
 std::optional<QMargins> FrameExtents(QWidget& window);
 
 // Asks the window manager for the frame it will draw around the still
-// unmapped window and waits up to the timeout for the answer, so the window
-// can be placed by its outer size before it first appears. Nothing when the
-// window manager does not offer this or does not answer in time.
-std::optional<QMargins> RequestFrameExtents(QWidget& window, std::chrono::milliseconds timeout);
+// unmapped window, so the window can be placed by its outer size before it
+// first appears. The answer comes asynchronously: ask early, await it once
+// the window is built. False when the window manager does not offer this.
+bool AskFrameExtents(QWidget& window);
+
+// Waits up to the timeout for the answer to AskFrameExtents; nothing when
+// none came in time.
+std::optional<QMargins> AwaitFrameExtents(QWidget& window, std::chrono::milliseconds timeout);
 
 // On a scaled X11 desktop, moves the client area in device pixels so that the
 // window's outer right and bottom edges (frame included) fall exactly where

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string_view>
 
 namespace recmon {
 
@@ -55,6 +56,22 @@ std::string WaylandSocketPath(const char* waylandDisplay, const char* runtimeDir
     return {};
   }
   return std::string(runtimeDir) + "/" + name;
+}
+
+std::string XDisplaySocketPath(const std::string& display) {
+  std::string_view rest(display);
+  if (rest.starts_with("unix:")) {
+    rest.remove_prefix(4);
+  }
+  if (!rest.starts_with(':')) {
+    return {};
+  }
+  rest.remove_prefix(1);
+  const std::string_view number = rest.substr(0, rest.find('.'));
+  if (number.empty() || number.find_first_not_of("0123456789") != std::string_view::npos) {
+    return {};
+  }
+  return "/tmp/.X11-unix/X" + std::string(number);
 }
 
 bool UnixSocketAnswers(const std::string& path) {

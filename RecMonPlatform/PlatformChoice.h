@@ -38,6 +38,10 @@ TPlatformChoice ChoosePlatform(const TDisplayFacts& facts);
 // empty when the runtime directory is needed but unset. nullptr for unset.
 std::string WaylandSocketPath(const char* waylandDisplay, const char* runtimeDir);
 
+// The Unix socket of a local X display (":0", ":1.0", "unix:2"); empty for
+// any other form, which only a full connection can check.
+std::string XDisplaySocketPath(const std::string& display);
+
 // True when something accepts a connection on the Unix socket at path.
 bool UnixSocketAnswers(const std::string& path);
 

@@ -140,6 +140,28 @@ TEST(WaylandSocketPath, FollowsTheClientLibrarysRules) {
   }
 }
 
+TEST(XDisplaySocketPath, OnlyForLocalDisplays) {
+  struct Row {
+    const char* display;
+    const char* path;
+  };
+  const Row rows[] = {
+      {":0", "/tmp/.X11-unix/X0"},
+      {":12.1", "/tmp/.X11-unix/X12"},
+      {"unix:3", "/tmp/.X11-unix/X3"},
+      {"unix:3.0", "/tmp/.X11-unix/X3"},
+      {"host:0", ""},
+      {"localhost:10.0", ""},
+      {"", ""},
+      {":", ""},
+      {":x", ""},
+      {"/private/tmp/launch/org.x:0", ""},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(XDisplaySocketPath(row.display), row.path) << row.display;
+  }
+}
+
 TEST(UnixSocketAnswers, OnlyWhileSomethingListens) {
   char folder[] = "/tmp/recmon-socket-XXXXXX";
   ASSERT_NE(::mkdtemp(folder), nullptr);
