@@ -12,9 +12,10 @@ RECMON_SOUND_PACKAGES="pulseaudio pulseaudio-utils sox libsox-fmt-all sndfile-pr
 RECMON_FUZZ_PACKAGES="clang libclang-rt-14-dev"
 # Headless display, window manager and screenshots for window tests and the
 # demo; the accessibility bus, a private session bus and the reader's library
-# for the check that reads the window as a screen reader does.
+# for the check that reads the window as a screen reader does; qt6ct for the
+# dark-theme picture.
 # fonts-dejavu-extra: DejaVu Sans Condensed Bold, the bold face beside Wine's Tahoma.
-RECMON_DESKTOP_PACKAGES="xvfb xauth openbox x11-utils xdotool imagemagick fonts-dejavu-core fonts-dejavu-extra xdg-utils fonts-wine at-spi2-core dbus-daemon python3-pyatspi"
+RECMON_DESKTOP_PACKAGES="xvfb xauth openbox x11-utils xdotool imagemagick fonts-dejavu-core fonts-dejavu-extra xdg-utils fonts-wine at-spi2-core dbus-daemon python3-pyatspi qt6ct"
 
 recmon_missing_packages() {
   local pkg
