@@ -163,63 +163,64 @@ TEST_F(RecMonProcess, DetachesWhenTheXServerGoesAway) {
   xserver.Signal(SIGTERM);
   EXPECT_TRUE(monitor.Wait(5s)) << "ends without its display";
   EXPECT_FALSE(Exists(Runtime.MapPath())) << "the last user removes the record also then";
+}
 
-  // Restores one environment variable when the test ends.
-  class TSavedEnv final {
-   public:
-    explicit TSavedEnv(const char* name) : Name_(name) {
-      if (const char* value = ::getenv(name)) {
-        Value_ = value;
-      }
-    }
-    ~TSavedEnv() {
-      if (Value_) {
-        ::setenv(Name_, Value_->c_str(), 1);
-      } else {
-        ::unsetenv(Name_);
-      }
-    }
-    TSavedEnv(const TSavedEnv&) = delete;
-    TSavedEnv& operator=(const TSavedEnv&) = delete;
-
-   private:
-    const char* Name_;
-    std::optional<std::string> Value_;
-  };
-
-  TEST_F(RecMonProcess, WithNothingToShowTheWindowOnItSaysWhatIsMissingInOneLineAndExits1) {
-    struct Row {
-      const char* name;
-      const char* display;  // nullptr: unset
-      const char* names;    // what the line must name
-    };
-    const Row rows[] = {
-        {"no DISPLAY", nullptr, "no X server (DISPLAY is not set)"},
-        {"a DISPLAY nobody answers on", ":9973", "no X server answers on DISPLAY=:9973"},
-    };
-    const TSavedEnv display("DISPLAY");
-    const TSavedEnv wayland("WAYLAND_DISPLAY");
-    // The private runtime folder has no compositor's socket.
-    ::unsetenv("WAYLAND_DISPLAY");
-    ::unsetenv("QT_QPA_PLATFORM");
-    for (const Row& row : rows) {
-      if (row.display == nullptr) {
-        ::unsetenv("DISPLAY");
-      } else {
-        ::setenv("DISPLAY", row.display, 1);
-      }
-      TChildProcess monitor(RECMON, {});
-      EXPECT_EQ(monitor.Wait(5s), 1) << row.name << ": " << monitor.Errors();
-      const std::string& line = monitor.Errors();
-      EXPECT_NE(line.find(row.names), std::string::npos) << row.name << ": " << line;
-      EXPECT_NE(line.find("no Wayland compositor answers at " + Runtime.Path + "/wayland-0"),
-                std::string::npos)
-          << row.name << ": " << line;
-      EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << row.name << ": " << line;
-      EXPECT_TRUE(line.starts_with("recmon: ")) << line;
-      EXPECT_FALSE(Exists(Runtime.MapPath())) << row.name << ": never attached";
+// Restores one environment variable when the test ends.
+class TSavedEnv final {
+ public:
+  explicit TSavedEnv(const char* name) : Name_(name) {
+    if (const char* value = ::getenv(name)) {
+      Value_ = value;
     }
   }
+  ~TSavedEnv() {
+    if (Value_) {
+      ::setenv(Name_, Value_->c_str(), 1);
+    } else {
+      ::unsetenv(Name_);
+    }
+  }
+  TSavedEnv(const TSavedEnv&) = delete;
+  TSavedEnv& operator=(const TSavedEnv&) = delete;
+
+ private:
+  const char* Name_;
+  std::optional<std::string> Value_;
+};
+
+TEST_F(RecMonProcess, WithNothingToShowTheWindowOnItSaysWhatIsMissingInOneLineAndExits1) {
+  struct Row {
+    const char* name;
+    const char* display;  // nullptr: unset
+    const char* names;    // what the line must name
+  };
+  const Row rows[] = {
+      {"no DISPLAY", nullptr, "no X server (DISPLAY is not set)"},
+      {"a DISPLAY nobody answers on", ":9973", "no X server answers on DISPLAY=:9973"},
+  };
+  const TSavedEnv display("DISPLAY");
+  const TSavedEnv wayland("WAYLAND_DISPLAY");
+  // The private runtime folder has no compositor's socket.
+  ::unsetenv("WAYLAND_DISPLAY");
+  ::unsetenv("QT_QPA_PLATFORM");
+  for (const Row& row : rows) {
+    if (row.display == nullptr) {
+      ::unsetenv("DISPLAY");
+    } else {
+      ::setenv("DISPLAY", row.display, 1);
+    }
+    TChildProcess monitor(RECMON, {});
+    EXPECT_EQ(monitor.Wait(5s), 1) << row.name << ": " << monitor.Errors();
+    const std::string& line = monitor.Errors();
+    EXPECT_NE(line.find(row.names), std::string::npos) << row.name << ": " << line;
+    EXPECT_NE(line.find("no Wayland compositor answers at " + Runtime.Path + "/wayland-0"),
+              std::string::npos)
+        << row.name << ": " << line;
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << row.name << ": " << line;
+    EXPECT_TRUE(line.starts_with("recmon: ")) << line;
+    EXPECT_FALSE(Exists(Runtime.MapPath())) << row.name << ": never attached";
+  }
+}
 
 }  // namespace
 }  // namespace recmon
