@@ -137,10 +137,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "sound")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Wine's Tahoma is the font the window's layout is made for: with the wider
 # DejaVu Sans that a minimal system has, texts are cut at their boxes' edges.
-# dpkg-shlibdeps adds the libraries to this.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wine")
-# The opener that shows the recording's folder; the monitor works without it.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# Its bold face draws the regular outlines, so bold text takes DejaVu Sans
+# Condensed Bold, of near-identical widths. dpkg-shlibdeps adds the libraries.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wine, fonts-dejavu-extra")
+# The opener that shows the recording's folder, and Qt's Wayland platform for
+# sessions without an X server; the monitor works without either.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS})
