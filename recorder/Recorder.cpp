@@ -16,6 +16,7 @@
 #include "SoundFile.h"
 #include "StatusLine.h"
 #include "StatusPublisher.h"
+#include "StopSignals.h"
 #include "TickCount.h"
 #include "WriterThread.h"
 
@@ -33,36 +34,9 @@ constexpr auto kDrainTimeout = 300ms;
 // Tries for the last record, 50 ms apart.
 constexpr int kFinalPublishTries = 40;
 
-// Waits for a stop signal until `deadline`; true when one came.
-bool StopSignalled(const sigset_t& signals, TClock::time_point deadline) {
-  for (;;) {
-    const std::chrono::duration<double> left = deadline - TClock::now();
-    if (left.count() <= 0) {
-      return false;
-    }
-    const double whole = std::floor(left.count());
-    const timespec timeout{static_cast<time_t>(whole),
-                           static_cast<long>((left.count() - whole) * 1e9)};
-    if (::sigtimedwait(&signals, nullptr, &timeout) >= 0) {
-      return true;
-    }
-    // EAGAIN (time is up) and EINTR both go back to the deadline check.
-  }
-}
-
 enum class TStopReason { Signal, Duration, ServerGone, WriteFailed };
 
 }  // namespace
-
-sigset_t BlockStopSignals() {
-  sigset_t signals;
-  sigemptyset(&signals);
-  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
-    sigaddset(&signals, sig);
-  }
-  ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  return signals;
-}
 
 TRecordingResult RunRecorder(const TRecorderOptions& options, const sigset_t& stopSignals,
                              std::ostream& out, std::ostream& err, bool liveLine) {
@@ -182,7 +156,7 @@ TRecordingResult RunRecorder(const TRecorderOptions& options, const sigset_t& st
     if (duration && origin) {
       wake = std::min(wake, *origin + std::chrono::duration_cast<TClock::duration>(*duration));
     }
-    const bool signalled = StopSignalled(stopSignals, wake);
+    const bool signalled = StopSignalledBefore(stopSignals, wake);
     const auto now = TClock::now();
     if (signalled) {
       reason = TStopReason::Signal;

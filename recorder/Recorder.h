@@ -12,6 +12,7 @@
 
 #include "CaptureFormat.h"
 #include "RecorderArgs.h"
+#include "StopSignals.h"
 
 namespace recmon {
 
@@ -40,9 +41,5 @@ struct TRecordingResult {
 // the live line too when `liveLine`, and problems to `err`.
 TRecordingResult RunRecorder(const TRecorderOptions& options, const sigset_t& stopSignals,
                              std::ostream& out, std::ostream& err, bool liveLine);
-
-// Blocks SIGINT, SIGTERM and SIGHUP in the calling thread and every thread
-// started after it; returns their set for RunRecorder.
-sigset_t BlockStopSignals();
 
 }  // namespace recmon

@@ -17,8 +17,8 @@
 #include "RecMonChannel.h"
 #include "RecMonWriter.h"
 #include "RecordText.h"
-#include "SignalWait.h"
 #include "StatusLock.h"
+#include "StopSignals.h"
 #include "TempRecording.h"
 #include "TickCount.h"
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "Commands.h"
-#include "SignalWait.h"
 #include "SimArgs.h"
+#include "StopSignals.h"
 
 int main(int argc, char** argv) {
   using namespace recmon;

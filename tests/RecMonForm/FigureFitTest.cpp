@@ -17,30 +17,6 @@
 namespace recmon::test {
 namespace {
 
-// First and last columns (exclusive) of clearly visible ink of the text as
-// the label's font renders it, from the pen position.
-std::pair<int, int> InkColumns(const QFont& font, const QString& text) {
-  QImage image(300, 30, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  {
-    QPainter p(&image);
-    p.setFont(font);
-    p.setPen(Qt::black);
-    p.drawText(QPoint(0, 20), text);
-  }
-  int first = image.width();
-  int last = -1;
-  for (int x = 0; x < image.width(); ++x) {
-    for (int y = 0; y < image.height(); ++y) {
-      if (qGray(image.pixel(x, y)) < 160) {
-        first = std::min(first, x);
-        last = x;
-      }
-    }
-  }
-  return {first, last + 1};
-}
-
 class FigureFitInPanel : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -1,8 +1,11 @@
 #include "FormFixture.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QPainter>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -52,6 +55,32 @@ QString ToolTipShown(const QWidget& widget) {
   QTextDocument document;
   document.setHtml(widget.toolTip());
   return document.toPlainText().remove(QChar(0x200B));
+}
+
+QImage DrawnText(const QFont& font, const QString& text, QSize size, QPoint pen) {
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter p(&image);
+  p.setFont(font);
+  p.setPen(Qt::black);
+  p.drawText(pen, text);
+  return image;
+}
+
+std::pair<int, int> InkColumns(const QFont& font, const QString& text) {
+  constexpr int VisibleBelow = 160;  // grey level a reader still sees on white
+  const QImage image = DrawnText(font, text, QSize(300, 40), QPoint(0, 30));
+  int first = image.width();
+  int last = -1;
+  for (int x = 0; x < image.width(); ++x) {
+    for (int y = 0; y < image.height(); ++y) {
+      if (qGray(image.pixel(x, y)) < VisibleBelow) {
+        first = std::min(first, x);
+        last = x;
+      }
+    }
+  }
+  return {first, last + 1};
 }
 
 void Wait(int milliseconds) {

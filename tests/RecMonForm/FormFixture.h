@@ -4,10 +4,12 @@
 // platform held in memory.
 
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QString>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "MemoryPlatform.h"
@@ -40,6 +42,15 @@ std::string TextOf(const TRecMonForm_& form, TControl control);
 // The text a user reads in the control's tooltip: its markup rendered, the
 // invisible break opportunities left out.
 QString ToolTipShown(const QWidget& widget);
+
+// The text drawn black on white in this font, the pen at `pen`, on a canvas
+// of `size`: how the font really renders it.
+QImage DrawnText(const QFont& font, const QString& text, QSize size, QPoint pen);
+
+// First and last columns (exclusive) of clearly visible ink of the text as
+// the font renders it from pen position 0 (faint antialiasing does not
+// count); {width, 0} when nothing is visible.
+std::pair<int, int> InkColumns(const QFont& font, const QString& text);
 
 // Runs the event loop for this long.
 void Wait(int milliseconds);

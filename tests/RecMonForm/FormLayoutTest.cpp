@@ -19,37 +19,13 @@ namespace {
 // Columns from the pen position to the last clearly visible pixel of the
 // text as the font really renders it (faint antialiasing does not count).
 int InkWidth(const QFont& font, const QString& text) {
-  constexpr int VisibleBelow = 160;  // grey level a reader still sees on white
-  QImage image(200, 40, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  {
-    QPainter p(&image);
-    p.setFont(font);
-    p.setPen(Qt::black);
-    p.drawText(QPoint(0, 30), text);
-  }
-  int last = -1;
-  for (int x = 0; x < image.width(); ++x) {
-    for (int y = 0; y < image.height(); ++y) {
-      if (qGray(image.pixel(x, y)) < VisibleBelow) {
-        last = x;
-      }
-    }
-  }
-  return last + 1;
+  return InkColumns(font, text).second;
 }
 
 // Fully dark pixels of the text drawn black on white: how heavy the face
 // really renders.
 int DarkPixels(const QFont& font, const QString& text) {
-  QImage image(200, 40, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  {
-    QPainter p(&image);
-    p.setFont(font);
-    p.setPen(Qt::black);
-    p.drawText(QPoint(2, 30), text);
-  }
+  const QImage image = DrawnText(font, text, QSize(200, 40), QPoint(2, 30));
   int dark = 0;
   for (int y = 0; y < image.height(); ++y) {
     for (int x = 0; x < image.width(); ++x) {
