@@ -29,17 +29,6 @@ QWidget* MakeWidget(const TControlDef& def, QWidget& parent) {
   auto* label = def.Link ? new TLinkLabel(text, &parent) : new QLabel(text, &parent);
   label->setTextFormat(Qt::PlainText);
   label->setAlignment((def.Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
-  if (RowCaption(def) != nullptr) {
-    // A bold face with a taller ascent sets its baseline lower; the regular
-    // text beside it follows, so each row reads on one line.
-    label->setContentsMargins(0, BoldBaselineDrop(), 0, 0);
-  }
-  // Regular labels take the window's font from their parent.
-  if (def.Bold || def.Link) {
-    QFont font = def.Bold ? FormBoldFont() : FormFont();
-    font.setUnderline(def.Link);
-    label->setFont(font);
-  }
   // The link takes the desktop's highlight colour (DesktopColors).
   if (def.TextColor) {
     QPalette palette = label->palette();
@@ -71,8 +60,9 @@ TControlWidgets BuildControls(QWidget& form) {
     w->setObjectName(
         QString::fromLatin1(ControlName(def.Id).data(), std::ssize(ControlName(def.Id))));
     if (def.TakesSizeOfText()) {
-      w->move(def.Left, def.Top);
-      w->adjustSize();
+      // Sized to its text once it has its font (TFormSurface::MeasureTexts);
+      // a size of its own now keeps Qt from measuring it when it is shown.
+      w->setGeometry(def.Left, def.Top, 0, 0);
     } else {
       w->setGeometry(def.Left, def.Top, def.Width, def.Height);
     }
@@ -83,6 +73,27 @@ TControlWidgets BuildControls(QWidget& form) {
     widgets[ControlIndex(def.Id)] = w;
   }
   return widgets;
+}
+
+void ApplyFonts(QWidget& form, const TControlWidgets& controls) {
+  form.setFont(FormFont());
+  for (const TControlDef& def : FormControls) {
+    auto* label = qobject_cast<QLabel*>(controls[ControlIndex(def.Id)]);
+    if (label == nullptr) {
+      continue;
+    }
+    if (RowCaption(def) != nullptr) {
+      // A bold face with a taller ascent sets its baseline lower; the regular
+      // text beside it follows, so each row reads on one line.
+      label->setContentsMargins(0, BoldBaselineDrop(), 0, 0);
+    }
+    // Regular labels take the window's font from their parent.
+    if (def.Bold || def.Link) {
+      QFont font = def.Bold ? FormBoldFont() : FormFont();
+      font.setUnderline(def.Link);
+      label->setFont(font);
+    }
+  }
 }
 
 }  // namespace recmon

@@ -15,7 +15,15 @@ using TControlWidgets = std::array<QWidget*, ControlCount>;
 const TControlDef* RowCaption(const TControlDef& label);
 
 // Creates every control on the form, in painting order, each named by its
-// objectName; the form's Qt ownership keeps them.
+// objectName; the form's Qt ownership keeps them. Labels get their texts but
+// not yet their fonts, and those that take the size of their text are left
+// empty boxes: nothing here needs Qt's font database.
 TControlWidgets BuildControls(QWidget& form);
+
+// Gives the form and its labels their fonts. The first use of a font fills
+// Qt's font database, which takes milliseconds; the window does it when it
+// is first exposed, once the window manager has mapped it, before it first
+// paints (TRecMonForm_::PrepareTexts).
+void ApplyFonts(QWidget& form, const TControlWidgets& controls);
 
 }  // namespace recmon

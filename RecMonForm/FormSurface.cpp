@@ -46,13 +46,28 @@ void TFormSurface::SetCaption(TControl control, const std::string& text) {
   current = text;
   if (auto* label = qobject_cast<QLabel*>(&Control(control))) {
     label->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-    if (ControlDef(control).TakesSizeOfText()) {
-      label->adjustSize();
-    }
     FollowCaption(Controls_, control);
-    if (ControlDef(control).InPanel) {
-      FitFigureInWindow(control, *label);
+    if (Measuring_) {
+      Measure(control, *label);
     }
+  }
+}
+
+void TFormSurface::MeasureTexts() {
+  Measuring_ = true;
+  for (const TControlDef& def : FormControls) {
+    if (auto* label = qobject_cast<QLabel*>(&Control(def.Id))) {
+      Measure(def.Id, *label);
+    }
+  }
+}
+
+void TFormSurface::Measure(TControl control, QLabel& label) {
+  if (ControlDef(control).TakesSizeOfText()) {
+    label.adjustSize();
+  }
+  if (ControlDef(control).InPanel) {
+    FitFigureInWindow(control, label);
   }
 }
 

@@ -56,8 +56,16 @@ class TFormSurface final : public IDisplaySurface {
   // The window reports a new position of its client area.
   void WindowMoved(QPoint client);
 
+  // Sizes the labels that take the size of their text and fits the detail
+  // panel's figures, now and on every later change of a caption. Until the
+  // window has given its labels their fonts (ApplyFonts), captions are only
+  // set: measuring them would fill Qt's font database before the window is
+  // mapped.
+  void MeasureTexts();
+
  private:
   QWidget& Control(TControl control) const;
+  void Measure(TControl control, QLabel& label);
   // Keeps a detail-panel figure whole inside the window (FigureFit).
   void FitFigureInWindow(TControl control, QLabel& label);
   // The client area's position as placement should see it.
@@ -69,6 +77,7 @@ class TFormSurface final : public IDisplaySurface {
   std::array<std::string, ControlCount> Captions_{};
   std::array<std::string, ControlCount> Hints_{};
   TColor Color_ = FormInitialColor;
+  bool Measuring_ = false;
   QMargins Frame_{};
   TPlacementTracker Placement_;
   // The position last asked for, when the window was then aligned in device

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QEvent>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
@@ -41,6 +42,45 @@ constexpr int LargestWindowIcon = 128;
 int IconSizeOf(const QString& file) {
   return file.section(QLatin1Char('/'), 2, 2).section(QLatin1Char('x'), 0, 0).toInt();
 }
+
+// The window's icon, in every size built in from the package's icons that
+// the window manager is handed.
+void SetWindowIcon() {
+  QIcon icon;
+  for (QDirIterator it(QStringLiteral(":/icons"), QDir::Files, QDirIterator::Subdirectories);
+       it.hasNext();) {
+    const QString file = it.next();
+    if (IconSizeOf(file) <= LargestWindowIcon) {
+      icon.addFile(file);
+    }
+  }
+  QApplication::setWindowIcon(icon);
+}
+
+// The icon shows only in the frame the window manager draws, and reading its
+// pictures takes milliseconds: it is handed over once the first window (the
+// monitor's, or an error box before it) has painted, rather than delaying
+// the window's mapping.
+class TIconAfterFirstPaint final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      QCoreApplication::instance()->removeEventFilter(this);
+      // Queued: after the paint has reached the screen.
+      QMetaObject::invokeMethod(
+          this,
+          [this] {
+            SetWindowIcon();
+            deleteLater();
+          },
+          Qt::QueuedConnection);
+    }
+    return false;
+  }
+};
 
 std::string Env(const char* name) {
   const char* value = std::getenv(name);
@@ -104,17 +144,7 @@ int RunRecMon(int argc, char** argv) {
   QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
   // Ties the window to the installed desktop entry (its name and icon).
   QGuiApplication::setDesktopFileName(QStringLiteral("kestrum-call-monitor"));
-  // The window's icon, in every size built in from the package's icons that
-  // the window manager is handed.
-  QIcon icon;
-  for (QDirIterator it(QStringLiteral(":/icons"), QDir::Files, QDirIterator::Subdirectories);
-       it.hasNext();) {
-    const QString file = it.next();
-    if (IconSizeOf(file) <= LargestWindowIcon) {
-      icon.addFile(file);
-    }
-  }
-  QApplication::setWindowIcon(icon);
+  app.installEventFilter(new TIconAfterFirstPaint(&app));
   // The application takes ownership of the style.
   QApplication::setStyle(new TMonitorStyle);
   // The window is a tool window, which Qt does not count when deciding that

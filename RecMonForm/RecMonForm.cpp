@@ -3,13 +3,13 @@
 #include <QCloseEvent>
 #include <QPalette>
 #include <QShowEvent>
+#include <QWindow>
 #include <utility>
 
 #include "DesktopColors.h"
 #include "ErrorBox.h"
 #include "ErrorText.h"
 #include "FormAccess.h"
-#include "FormFont.h"
 #include "MonitorStyle.h"
 #include "Widgets.h"
 #include "X11Window.h"
@@ -69,7 +69,6 @@ TRecMonForm_::TRecMonForm_(std::unique_ptr<IRecMonPlatform> platform, TChannelFa
   // the controls are built.
   SetSkipTaskbar(*this);
   const bool frameAsked = AskFrameExtents(*this);
-  setFont(FormFont());
   Controls_ = BuildControls(*this);
   SetUpAccess(*this, Controls_);
   ApplyDesktopColors(*this, Controls_);
@@ -158,6 +157,25 @@ void TRecMonForm_::FollowFrame() {
   Model_->FrameChanged(ToFrame(known), ToFrame(frame));
 }
 
+bool TRecMonForm_::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Expose && watched == windowHandle()) {
+    Guarded([&] { PrepareTexts(); });
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TRecMonForm_::PrepareTexts() {
+  if (TextsPrepared_) {
+    return;
+  }
+  TextsPrepared_ = true;
+  if (windowHandle() != nullptr) {
+    windowHandle()->removeEventFilter(this);
+  }
+  ApplyFonts(*this, Controls_);
+  Surface_->MeasureTexts();
+}
+
 void TRecMonForm_::FormShow() {
   FollowFrame();
   Model_->PlaceWindow();
@@ -200,6 +218,12 @@ void TRecMonForm_::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (!event->spontaneous()) {
     Guarded([&] { FormShow(); });
+  }
+  // The texts are measured once the window manager has mapped the window,
+  // just before its first paint, so the font work does not hold up the
+  // mapping (PrepareTexts).
+  if (!TextsPrepared_ && windowHandle() != nullptr) {
+    windowHandle()->installEventFilter(this);
   }
 }
 

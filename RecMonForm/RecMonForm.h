@@ -44,6 +44,13 @@ class TRecMonForm_ final : public QWidget {
 
   void OnTimer();
 
+  // Gives the labels their fonts and sizes them to their texts. The first
+  // use of a font fills Qt's font database, which takes milliseconds, so
+  // the window does this when it is first exposed, after the window manager
+  // has mapped it and before its first paint; earlier when called. Later
+  // calls do nothing.
+  void PrepareTexts();
+
  signals:
   // The window was closed, by the user or by the monitor; the program ends.
   void Closed();
@@ -54,6 +61,7 @@ class TRecMonForm_ final : public QWidget {
   void moveEvent(QMoveEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   bool focusNextPrevChild(bool next) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void changeEvent(QEvent* event) override;
 
  private:
@@ -80,6 +88,7 @@ class TRecMonForm_ final : public QWidget {
   std::unique_ptr<TRecMonModel> Model_;
   std::unique_ptr<QTimer> Timer_;
   bool ErrorBoxOpen_ = false;
+  bool TextsPrepared_ = false;
 };
 
 }  // namespace recmon

@@ -27,6 +27,7 @@ class FigureFitInPanel : public ::testing::Test {
       widgets[ControlIndex(def.Id)] = &ui->Form->ControlWidget(def.Id);
     }
     surface = std::make_unique<TFormSurface>(*ui->Form, widgets);
+    surface->MeasureTexts();
   }
   QLabel& Label(TControl control) { return static_cast<QLabel&>(ui->Form->ControlWidget(control)); }
   std::unique_ptr<TFormUnderTest> ui;

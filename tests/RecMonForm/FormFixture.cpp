@@ -11,7 +11,9 @@
 
 namespace recmon::test {
 
-void BuildForm(TFormUnderTest& into, const TRecMonSnapshot& record, bool valid, bool realBoxes) {
+namespace {
+
+void Construct(TFormUnderTest& into, const TRecMonSnapshot& record, bool valid, bool realBoxes) {
   auto platform = std::make_unique<TMemoryPlatform>();
   into.Platform = platform.get();
   auto* out = &into;
@@ -30,10 +32,23 @@ void BuildForm(TFormUnderTest& into, const TRecMonSnapshot& record, bool valid, 
   into.Form = std::make_unique<TRecMonForm_>(std::move(platform), std::move(makeChannel), present);
 }
 
+}  // namespace
+
+void BuildForm(TFormUnderTest& into, const TRecMonSnapshot& record, bool valid, bool realBoxes) {
+  Construct(into, record, valid, realBoxes);
+  into.Form->PrepareTexts();
+}
+
 std::unique_ptr<TFormUnderTest> MakeForm(const TRecMonSnapshot& record, bool valid,
                                          bool realBoxes) {
   auto result = std::make_unique<TFormUnderTest>();
   BuildForm(*result, record, valid, realBoxes);
+  return result;
+}
+
+std::unique_ptr<TFormUnderTest> MakeUnshownForm(const TRecMonSnapshot& record) {
+  auto result = std::make_unique<TFormUnderTest>();
+  Construct(*result, record, true, false);
   return result;
 }
 

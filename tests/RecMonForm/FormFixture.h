@@ -26,12 +26,17 @@ struct TFormUnderTest {
 };
 
 // Builds the window (FormCreate runs, including the first refresh) over the
-// given record. Errors are collected instead of shown in a modal box unless
-// realBoxes is set. The fixture's platform and source are set before the
-// first refresh, so code running inside a box can already use them.
+// given record, with its texts prepared as they are for its first paint.
+// Errors are collected instead of shown in a modal box unless realBoxes is
+// set. The fixture's platform and source are set before the first refresh,
+// so code running inside a box can already use them.
 void BuildForm(TFormUnderTest& into, const TRecMonSnapshot& record, bool valid, bool realBoxes);
 std::unique_ptr<TFormUnderTest> MakeForm(const TRecMonSnapshot& record, bool valid = true,
                                          bool realBoxes = false);
+
+// The window as its constructor leaves it, before it is shown: the first
+// refresh has run, the texts are not yet prepared.
+std::unique_ptr<TFormUnderTest> MakeUnshownForm(const TRecMonSnapshot& record);
 
 // The monitor window that is currently a top-level widget, if any.
 TRecMonForm_* OpenForm();
