@@ -5,17 +5,20 @@
 #                                 the one apt-get line to run and exits.
 
 RECMON_BUILD_PACKAGES="cmake ninja-build g++ pkg-config dpkg-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev libxcb1-dev libxcb-damage0-dev libxkbcommon-dev clang-format libpulse-dev libsndfile1-dev locales"
-# A private sound server, tones, speech and file checks for the recorder's
+# A private sound server, tones and file checks for the recorder's
 # end-to-end tests, its demo and its benchmark.
-RECMON_SOUND_PACKAGES="pulseaudio pulseaudio-utils sox libsox-fmt-all sndfile-programs espeak-ng"
+RECMON_SOUND_PACKAGES="pulseaudio pulseaudio-utils sox"
+# Speech for the recording demo.
+RECMON_SPEECH_PACKAGES="espeak-ng"
 # clang's libFuzzer and sanitizer runtimes, for scripts/fuzz.
 RECMON_FUZZ_PACKAGES="clang libclang-rt-14-dev"
 # Headless display, window manager and screenshots for window tests and the
 # demo; the accessibility bus, a private session bus and the reader's library
-# for the check that reads the window as a screen reader does; qt6ct for the
-# dark-theme picture.
+# for the check that reads the window as a screen reader does.
 # fonts-dejavu-extra: DejaVu Sans Condensed Bold, the bold face beside Wine's Tahoma.
-RECMON_DESKTOP_PACKAGES="xvfb xauth openbox x11-utils xdotool imagemagick fonts-dejavu-core fonts-dejavu-extra xdg-utils fonts-wine at-spi2-core dbus-daemon python3-pyatspi qt6ct"
+RECMON_DESKTOP_PACKAGES="xvfb xauth openbox x11-utils xdotool imagemagick fonts-dejavu-core fonts-dejavu-extra xdg-utils fonts-wine at-spi2-core dbus-daemon python3-pyatspi"
+# A dark desktop theme for the README's pictures.
+RECMON_PICTURE_PACKAGES="qt6ct"
 
 recmon_missing_packages() {
   local pkg
