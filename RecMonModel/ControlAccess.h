@@ -108,15 +108,7 @@ inline constexpr std::array<TControlAccess, ControlCount> ControlAccess{{
 
 #pragma GCC diagnostic pop
 
-constexpr bool AccessInEnumOrder() {
-  for (std::size_t i = 0; i < ControlAccess.size(); ++i) {
-    if (ControlIndex(ControlAccess[i].Id) != i) {
-      return false;
-    }
-  }
-  return true;
-}
-static_assert(AccessInEnumOrder());
+static_assert(InControlOrder(ControlAccess));
 
 constexpr const TControlAccess& AccessOf(TControl control) {
   return ControlAccess[ControlIndex(control)];

@@ -78,6 +78,18 @@ constexpr std::size_t ControlIndex(TControl c) {
   return static_cast<std::size_t>(c);
 }
 
+// Whether a table with a row per control (each row's Id names it) lists them
+// in the enum's order, so that it can be indexed by ControlIndex.
+template <class TTable>
+constexpr bool InControlOrder(const TTable& table) {
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    if (ControlIndex(table[i].Id) != i) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // 24-bit RGB, written 0xRRGGBB.
 using TColor = std::uint32_t;
 

@@ -210,15 +210,7 @@ inline constexpr std::array<TControlDef, ControlCount> FormControls{{
 #pragma GCC diagnostic pop
 
 // The table is indexed by control: its painting order is the enum's order.
-constexpr bool ControlsInEnumOrder() {
-  for (std::size_t i = 0; i < FormControls.size(); ++i) {
-    if (ControlIndex(FormControls[i].Id) != i) {
-      return false;
-    }
-  }
-  return true;
-}
-static_assert(ControlsInEnumOrder());
+static_assert(InControlOrder(FormControls));
 
 constexpr const TControlDef& ControlDef(TControl control) {
   return FormControls[ControlIndex(control)];

@@ -155,6 +155,11 @@ void TPulseConnection::Locked(const std::function<void()>& f) {
 
 namespace {
 
+// libpulse leaves a text it does not know as a null pointer.
+std::string OrEmpty(const char* text) {
+  return text != nullptr ? text : "";
+}
+
 struct TQuery {
   pa_threaded_mainloop* Loop = nullptr;
   TServerInfo Info;
@@ -184,10 +189,10 @@ TServerInfo TPulseConnection::Query() {
       [](pa_context*, const pa_server_info* i, void* userdata) {
         auto* q = static_cast<TQuery*>(userdata);
         if (i != nullptr) {
-          q->Info.ServerName = i->server_name != nullptr ? i->server_name : "";
-          q->Info.ServerVersion = i->server_version != nullptr ? i->server_version : "";
-          q->Info.DefaultSource = i->default_source_name != nullptr ? i->default_source_name : "";
-          q->Info.DefaultSink = i->default_sink_name != nullptr ? i->default_sink_name : "";
+          q->Info.ServerName = OrEmpty(i->server_name);
+          q->Info.ServerVersion = OrEmpty(i->server_version);
+          q->Info.DefaultSource = OrEmpty(i->default_source_name);
+          q->Info.DefaultSink = OrEmpty(i->default_sink_name);
         }
         Finished(q);
       },
@@ -200,8 +205,8 @@ TServerInfo TPulseConnection::Query() {
           Finished(q);
           return;
         }
-        q->Info.Sinks.push_back({i->name, i->description != nullptr ? i->description : "",
-                                 i->monitor_source_name != nullptr ? i->monitor_source_name : ""});
+        q->Info.Sinks.push_back(
+            {i->name, OrEmpty(i->description), OrEmpty(i->monitor_source_name)});
       },
       &query));
   run(pa_context_get_source_info_list(
@@ -212,8 +217,7 @@ TServerInfo TPulseConnection::Query() {
           Finished(q);
           return;
         }
-        q->Info.Sources.push_back({i->name, i->description != nullptr ? i->description : "",
-                                   i->sample_spec.channels, ""});
+        q->Info.Sources.push_back({i->name, OrEmpty(i->description), i->sample_spec.channels, ""});
         if (i->monitor_of_sink != PA_INVALID_INDEX) {
           // Named after the sink below, once every sink is known.
           q->Info.Sources.back().MonitorOf = std::to_string(i->monitor_of_sink);
