@@ -17,6 +17,12 @@ QString LiteralToolTip(const QString& text) {
   if (text.isEmpty()) {
     return {};
   }
+  // Qt wraps rich-text tooltips at its own width, narrower than a short
+  // text: one that fits on a line is kept on it.
+  if (text.size() <= ToolTipLongestLine) {
+    return QStringLiteral("<p style=\"white-space:pre\">") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+  }
   QString breakable;
   breakable.reserve(text.size() + text.size() / 8);
   int run = 0;
