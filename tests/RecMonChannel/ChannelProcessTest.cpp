@@ -104,7 +104,7 @@ TEST_F(ChannelProcessTest, LockOfAKilledHolderPassesToTheNextAttempt) {
 // and a writer one bounded wait each, and nothing once it goes on.
 TEST_F(ChannelProcessTest, AStoppedLockHolderNeverBlocksReadersOrWriters) {
   const auto sim = Recorder({"Recording=1", "BytesRecorded=5s", "--hold", "30"});
-  TRecMonWriter writer;
+  TRecMonWriter writer(TWriterClaim::None);
   TRecMonChannel monitor;
   monitor.Create();
   TChildProcess holder(RECMON_CHANNEL_HELPER, {"lock-hold"});
