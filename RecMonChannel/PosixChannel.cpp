@@ -241,8 +241,7 @@ bool TRecMonChannel::TakePresence() {
     Presence_ = OpenChannelFile(Gate_.Get(), RecMonWriterName);
   }
   if (!Presence_) {
-    throw std::runtime_error("the writer presence is not available in " +
-                             RecMonChannelDirectory());
+    throw std::runtime_error("the writer presence is not available in " + RecMonChannelDirectory());
   }
   HoldsPresence_ = TakePresenceLock(Presence_.Get());
   return HoldsPresence_;

@@ -105,11 +105,11 @@ class TRecMonChannel final : public IStatusSource {
   bool JoinRecord(int fd);
   void CloseAll();
 
-  TUniqueFd Gate_;  // the directory; kept open so that detaching locks the same one
+  TUniqueFd Gate_;      // the directory; kept open so that detaching locks the same one
   TUniqueFd Presence_;  // the presence file, once there is one
   bool HoldsPresence_ = false;
   bool Locked_ = false;
-  bool Viewed_ = false;  // Buffer_ holds what View() read under the present lock
+  bool Viewed_ = false;         // Buffer_ holds what View() read under the present lock
   bool AttachPending_ = false;  // the gate was busy when attaching
   TRecMonStatusBytes Buffer_{};
 };

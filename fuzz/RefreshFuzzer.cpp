@@ -89,7 +89,7 @@ void Run(std::span<const std::uint8_t> data) {
       model.lblFileClick();
     }
     using TState = TWriterPresence::TState;
-    source.Presence.State = (in.Flags & PresenceHeldBit) ? TState::Held
+    source.Presence.State = (in.Flags & PresenceHeldBit)   ? TState::Held
                             : (in.Flags & PresenceGoneBit) ? TState::Gone
                                                            : TState::Unknown;
     if (in.Flags & BeatMovesBit) {
@@ -109,9 +109,9 @@ void Run(std::span<const std::uint8_t> data) {
     Check(surface[TControl::lblRecording].Caption ==
           (model.Recording && !gone ? "Recording" : "Not Recording"));
     if (refreshed) {
-      Check(!gone || (surface[TControl::lblHealth].Caption == "Poor" &&
-                      surface.WindowColor == PoorColor &&
-                      surface[TControl::lblHealth].Hint == WriterGoneHint));
+      Check(!gone ||
+            (surface[TControl::lblHealth].Caption == "Poor" && surface.WindowColor == PoorColor &&
+             surface[TControl::lblHealth].Hint == WriterGoneHint));
       Check((surface.WindowColor == PoorColor) == (surface[TControl::lblHealth].Caption == "Poor"));
       Check(surface[TControl::lblHealth].Caption == "Good" ||
             !surface[TControl::lblHealth].Hint.empty());

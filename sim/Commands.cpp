@@ -65,10 +65,9 @@ std::string CallClockText(double seconds) {
 // Publishing as every recorder of the package does it, a run of skipped
 // publishes told on stderr when it starts and when it ends.
 TPublishing SimPublishing(TRecMonWriter& writer) {
-  return TPublishing([&writer](const TRecMonSnapshot& r) { return writer.Publish(r); },
-                     [](const std::string& notice) {
-                       std::cerr << "recmon-sim: " << notice << std::endl;
-                     });
+  return TPublishing(
+      [&writer](const TRecMonSnapshot& r) { return writer.Publish(r); },
+      [](const std::string& notice) { std::cerr << "recmon-sim: " << notice << std::endl; });
 }
 
 }  // namespace

@@ -177,10 +177,10 @@ class RecorderFate : public RecMonProcess {
  protected:
   std::unique_ptr<TChildProcess> Recorder() {
     auto sim = std::make_unique<TChildProcess>(
-        RECMON_SIM, std::vector<std::string>{"set", "Recording=1", "FileName=/tmp/call.wav",
-                                             "StartTime=now", "LastUpdateTime=now",
-                                             "BufferSize=100", "BufferFree=95", "--hold",
-                                             "forever"});
+        RECMON_SIM,
+        std::vector<std::string>{"set", "Recording=1", "FileName=/tmp/call.wav", "StartTime=now",
+                                 "LastUpdateTime=now", "BufferSize=100", "BufferFree=95", "--hold",
+                                 "forever"});
     const auto holding = sim->ReadLine(5s);
     EXPECT_TRUE(holding && holding->starts_with("holding")) << sim->Errors();
     return sim;

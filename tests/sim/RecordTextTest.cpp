@@ -44,8 +44,8 @@ TEST(RecordTextTest, ShowsEveryFieldEvenWhenTheMarkerIsWrong) {
         "\nStartTime=45000.49890046296  (2023-03-15 11:58:25.000 local, 95.0 s ago)\n",
         "\nBytesRecorded=285696  (3.000 s of audio)\n", "\nBufferFree=50  (75.0 % used)\n",
         "\nBytesDropped1=95232  (1.000 s of audio; buffer full: writing fell behind)\n",
-        "\nBytesDropped2=0  (0.000 s of audio; lost at the sound server)\n", "\nMagic=0x004ED9FE\n", "\nTheirLastSoundTick=4000  (6000 ms ago)\n",
-        "\nTheirRecordMode=2  (recorded)\n"}) {
+        "\nBytesDropped2=0  (0.000 s of audio; lost at the sound server)\n", "\nMagic=0x004ED9FE\n",
+        "\nTheirLastSoundTick=4000  (6000 ms ago)\n", "\nTheirRecordMode=2  (recorded)\n"}) {
     EXPECT_NE(valid.find(line), std::string::npos) << "missing " << line << " in\n" << valid;
   }
 

@@ -74,8 +74,8 @@ bool TWatchingMonitor::ShowsRecorderGone() const {
 bool TWatchingMonitor::ShowsNoUpdate() const {
   return Caption(TControl::lblRecording) == "Recording" && Caption(TControl::lblHealth) == "Poor" &&
          Surface.WindowColor == PoorColor &&
-         Hint(TControl::lblHealth).starts_with(
-             "Recording may have stopped: no update from the recorder for ");
+         Hint(TControl::lblHealth)
+             .starts_with("Recording may have stopped: no update from the recorder for ");
 }
 
 std::string TWatchingMonitor::Shown() const {
