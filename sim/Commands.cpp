@@ -167,12 +167,25 @@ int RunShow(std::ostream& out) {
     throw std::runtime_error("the status record is not available in " + RecMonChannelDirectory());
   }
   TRecMonStatusBytes bytes{};
+  TWriterPresence presence;
   {
     const TStatusLock lock(channel);
     const auto view = channel.View();
     std::copy(view.begin(), view.end(), bytes.begin());
+    presence = channel.WriterPresence();
   }
   out << RecordText(bytes, {LocalNow(), RecMonTickCount()});
+  switch (presence.State) {
+    case TWriterPresence::TState::Held:
+      out << "Writer: running (beat " << presence.Beat << ")\n";
+      break;
+    case TWriterPresence::TState::Gone:
+      out << "Writer: ended after writing this record\n";
+      break;
+    case TWriterPresence::TState::Unknown:
+      out << "Writer: unknown (no presence, or the record was written without one)\n";
+      break;
+  }
   return 0;
 }
 

@@ -39,7 +39,9 @@ set    Writes one record made of the given fields: the others are zero, and
        a recorder's crash or hang. Without a hold, or while another program
        holds the record, it writes an edit into that program's record.
 
-show   Prints the current record, decoded, without writing to it.
+show   Prints the current record, decoded, without writing to it, and
+       whether its writer is running, ended, or unknown (a recorder without
+       the writer presence).
 
 Fields (the record's field names) and their values:
   FileName=TEXT               path of the recording file, at most 512 bytes

@@ -59,6 +59,7 @@ TEST_F(ChannelProcessTest, TwoMonitorsAndShowSeeWhatTheRecorderWrote) {
   EXPECT_NE(show.Output().find("Status: valid\nFileName=/tmp/a call.wav\nRecording=1\n"),
             std::string::npos)
       << show.Output();
+  EXPECT_NE(show.Output().find("\nWriter: running (beat "), std::string::npos) << show.Output();
 
   // The recorder leaves; the monitors keep the record as it was.
   sim->Signal(SIGTERM);
