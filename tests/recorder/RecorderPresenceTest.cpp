@@ -1,13 +1,12 @@
-// recmon-record beside a monitor when it crashes and when a second one
-// starts: the real program on a private sound server, watched by the
-// monitor's logic over the real channel.
+// recmon-record beside a monitor when a second one starts: the real program
+// on a private sound server, watched by the monitor's logic over the real
+// channel. (Its crash is shown in the real window by atspi-recorder-check.)
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 
 #include <memory>
-#include <thread>
 
 #include "SoundServer.h"
 #include "TestProcess.h"
@@ -47,19 +46,6 @@ class RecorderPresenceTest : public ::testing::Test {
   std::unique_ptr<test::TSoundServer> Server;
   std::unique_ptr<test::TWatchingMonitor> Monitor;
 };
-
-TEST_F(RecorderPresenceTest, AKilledRecorderIsShownStoppedWithinTwoSecondsAndItsFileKept) {
-  const auto recorder = Record("call.wav");
-  ASSERT_TRUE(Monitor->RefreshUntil([&] { return ShowsRecordingOf("call.wav"); }, 5s))
-      << Monitor->Shown();
-  std::this_thread::sleep_for(1s);
-  recorder->Signal(SIGKILL);
-  ASSERT_EQ(recorder->Wait(3s), 128 + SIGKILL);
-  EXPECT_TRUE(Monitor->RefreshUntil([&] { return Monitor->ShowsRecorderGone(); }, 2s))
-      << Monitor->Shown();
-  EXPECT_GT(test::SoundSeconds(Path("call.wav")).value_or(0), 0.5)
-      << "the file holds what was recorded";
-}
 
 TEST_F(RecorderPresenceTest, ASecondRecorderRecordsWithoutPublishingAndSaysSo) {
   const auto first = Record("first.wav");

@@ -65,12 +65,6 @@ bool TWatchingMonitor::ShowsRecording() const {
          Surface.WindowColor == GoodColor;
 }
 
-bool TWatchingMonitor::ShowsRecorderGone() const {
-  return Caption(TControl::lblRecording) == "Not Recording" &&
-         Caption(TControl::lblHealth) == "Poor" && Surface.WindowColor == PoorColor &&
-         Hint(TControl::lblHealth) == WriterGoneHint;
-}
-
 bool TWatchingMonitor::ShowsNoUpdate() const {
   return Caption(TControl::lblRecording) == "Recording" && Caption(TControl::lblHealth) == "Poor" &&
          Surface.WindowColor == PoorColor &&

@@ -33,8 +33,6 @@ class TWatchingMonitor final {
   const std::string& Hint(TControl c) const { return Surface[c].Hint; }
   // "Recording" and a healthy grade.
   bool ShowsRecording() const;
-  // What a recorder that ended without clearing Recording leaves.
-  bool ShowsRecorderGone() const;
   // What a recorder from which nothing has come for a while leaves.
   bool ShowsNoUpdate() const;
   // Everything the window shows, for a failure message.
