@@ -9,12 +9,15 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "TestProcess.h"
+#include "WatchingMonitor.h"
 
 namespace recmon {
 namespace {
@@ -23,6 +26,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using test::Exists;
 using test::TChildProcess;
+using test::TWatchingMonitor;
 
 // The monitor closes itself on the first refresh (every 200 ms) once
 // recording has been off for more than ten seconds; the process then ends.
@@ -164,6 +168,50 @@ TEST_F(RecMonProcess, DetachesWhenTheXServerGoesAway) {
   xserver.Signal(SIGTERM);
   EXPECT_TRUE(monitor.Wait(5s)) << "ends without its display";
   EXPECT_FALSE(Exists(Runtime.MapPath())) << "the last user removes the record also then";
+}
+
+// What becomes of a recorder that hangs, or follows the older protocol, as a
+// monitor running beside it sees it (the monitor's logic over the real
+// channel; atspi-recorder-check shows the real window when recorders hang
+// and crash). A holding recmon-sim stands for a recorder.
+class RecorderFate : public RecMonProcess {
+ protected:
+  std::unique_ptr<TChildProcess> Recorder() {
+    auto sim = std::make_unique<TChildProcess>(
+        RECMON_SIM,
+        std::vector<std::string>{"set", "Recording=1", "FileName=/tmp/call.wav", "StartTime=now",
+                                 "LastUpdateTime=now", "BufferSize=100", "BufferFree=95", "--hold",
+                                 "forever"});
+    const auto holding = sim->ReadLine(5s);
+    EXPECT_TRUE(holding && holding->starts_with("holding")) << sim->Errors();
+    return sim;
+  }
+  const std::function<bool()> recording = [this] { return monitor.ShowsRecording(); };
+  const std::function<bool()> stuck = [this] { return monitor.ShowsNoUpdate(); };
+  TWatchingMonitor monitor;
+};
+
+TEST_F(RecorderFate, AStoppedRecorderLooksStuckAfterFiveSecondsAndWellAgainWhenItGoesOn) {
+  const auto recorder = Recorder();
+  ASSERT_TRUE(monitor.RefreshUntil(recording, 2s)) << monitor.Shown();
+  recorder->Signal(SIGSTOP);
+  // Its last beat may have come up to a second before it stopped.
+  EXPECT_TRUE(monitor.KeepsShowing(recording, 3500ms)) << monitor.Shown();
+  EXPECT_TRUE(monitor.RefreshUntil(stuck, 3s)) << monitor.Shown();
+  recorder->Signal(SIGCONT);
+  EXPECT_TRUE(monitor.RefreshUntil(recording, 1s)) << monitor.Shown();
+}
+
+TEST_F(RecorderFate, ARecorderOfTheOlderProtocolIsShownAsBeforeAndNeverAsEnded) {
+  TChildProcess older(RECMON_CHANNEL_HELPER, {"older-recorder"});
+  ASSERT_EQ(older.ReadLine(5s), "writing") << older.Errors();
+  ASSERT_TRUE(monitor.RefreshUntil(recording, 2s)) << monitor.Shown();
+  EXPECT_TRUE(monitor.KeepsShowing(recording, 6s)) << monitor.Shown();
+  older.Signal(SIGKILL);
+  ASSERT_EQ(older.Wait(3s), 128 + SIGKILL);
+  // No presence, so nothing tells its end: only the lack of updates does.
+  EXPECT_TRUE(monitor.KeepsShowing(recording, 4s)) << monitor.Shown();
+  EXPECT_TRUE(monitor.RefreshUntil(stuck, 3s)) << monitor.Shown();
 }
 
 // Restores one environment variable when the test ends.
