@@ -1,6 +1,7 @@
 #include "RecMonForm.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QPalette>
 #include <QShowEvent>
 #include <QWindow>
@@ -23,6 +24,15 @@ namespace {
 constexpr Qt::WindowFlags FormWindowFlags = Qt::Tool | Qt::WindowStaysOnTopHint |
                                             Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                             Qt::WindowCloseButtonHint;
+
+// On X11 the window is mapped as one that does not take the keyboard:
+// several window managers focus every window they map, whatever its user
+// time asks. Once mapped it accepts focus again (AcceptFocusOnceMapped).
+Qt::WindowFlags InitialWindowFlags() {
+  return QGuiApplication::platformName() == QStringLiteral("xcb")
+             ? FormWindowFlags | Qt::WindowDoesNotAcceptFocus
+             : FormWindowFlags;
+}
 
 TFrame ToFrame(const QMargins& m) {
   return {m.left(), m.top(), m.right(), m.bottom()};
@@ -47,14 +57,17 @@ void Guarded(F&& action) noexcept {
 
 TRecMonForm_::TRecMonForm_(std::unique_ptr<IRecMonPlatform> platform, TChannelFactory makeChannel,
                            TErrorPresenter presentError)
-    : QWidget(nullptr, FormWindowFlags),
+    : QWidget(nullptr, InitialWindowFlags()),
       Platform_(std::move(platform)),
       MakeChannel_(std::move(makeChannel)),
       PresentError_(std::move(presentError)) {
   InstallFormAccessibility();
   setWindowTitle(ToQString(FormCaption));
-  // Appearing beside a call must not take the keyboard from it.
-  setAttribute(Qt::WA_ShowWithoutActivating);
+  // Appearing beside a call must not take the keyboard from it. On X11 the
+  // window is mapped as one that takes no focus instead: a zero user time,
+  // which this asks for there, leads KWin to mark the window as demanding
+  // attention, and fluxbox and IceWM to ignore it.
+  setAttribute(Qt::WA_ShowWithoutActivating, !windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
   // Qt shows tooltips only for the active window, and a window shown without
   // activation stays inactive until the user clicks it: without this the
   // file path and the health and meter hints would never show.
@@ -159,9 +172,26 @@ void TRecMonForm_::FollowFrame() {
 
 bool TRecMonForm_::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Expose && watched == windowHandle()) {
-    Guarded([&] { PrepareTexts(); });
+    windowHandle()->removeEventFilter(this);
+    Guarded([&] {
+      AcceptFocusOnceMapped();
+      PrepareTexts();
+    });
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void TRecMonForm_::AcceptFocusOnceMapped() {
+  if (!windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus) || windowHandle() == nullptr) {
+    return;
+  }
+  // The window manager has mapped the window and decided about focus; a
+  // click or a switch to the window gives it the keyboard from now on. The
+  // native window's flags change without re-creating it, which would hide
+  // it and map it anew.
+  const Qt::WindowFlags flags = windowFlags() & ~Qt::WindowDoesNotAcceptFocus;
+  overrideWindowFlags(flags);
+  windowHandle()->setFlags(flags);
 }
 
 void TRecMonForm_::PrepareTexts() {
@@ -169,9 +199,6 @@ void TRecMonForm_::PrepareTexts() {
     return;
   }
   TextsPrepared_ = true;
-  if (windowHandle() != nullptr) {
-    windowHandle()->removeEventFilter(this);
-  }
   ApplyFonts(*this, Controls_);
   Surface_->MeasureTexts();
 }
@@ -222,7 +249,8 @@ void TRecMonForm_::showEvent(QShowEvent* event) {
   // The texts are measured once the window manager has mapped the window,
   // just before its first paint, so the font work does not hold up the
   // mapping (PrepareTexts).
-  if (!TextsPrepared_ && windowHandle() != nullptr) {
+  if ((!TextsPrepared_ || windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus)) &&
+      windowHandle() != nullptr) {
     windowHandle()->installEventFilter(this);
   }
 }
@@ -244,6 +272,12 @@ void TRecMonForm_::changeEvent(QEvent* event) {
   // The desktop switched themes: its new text colours replace those set.
   if (event->type() == QEvent::ApplicationPaletteChange) {
     ApplyDesktopColors(*this, Controls_);
+  }
+  // A window manager that minimises the window anyway (openbox and KWin offer
+  // it) would leave nothing to bring it back by: it is listed in task bars
+  // and pagers for as long as it is minimised.
+  if (event->type() == QEvent::WindowStateChange) {
+    SetSkipTaskbar(*this, !isMinimized());
   }
 }
 

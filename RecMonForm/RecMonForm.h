@@ -69,6 +69,7 @@ class TRecMonForm_ final : public QWidget {
   void FormShow();
   void FormDestroy() noexcept;
   void ConnectClicks();
+  void AcceptFocusOnceMapped();
   // The frame the desktop draws around the window, as best known now.
   QMargins ReadFrame();
   // Follows a change of that frame (a window manager that tells it only once

@@ -148,7 +148,7 @@ bool XServerAnswers() {
   return answers;
 }
 
-bool SetSkipTaskbar(QWidget& window) {
+bool SetSkipTaskbar(QWidget& window, bool skip) {
   xcb_connection_t* c = Connection();
   if (c == nullptr) {
     return false;
@@ -158,8 +158,8 @@ bool SetSkipTaskbar(QWidget& window) {
   const xcb_atom_t skipTaskbar = Atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
   const xcb_atom_t skipPager = Atom(c, "_NET_WM_STATE_SKIP_PAGER");
   if (window.isVisible()) {
-    SendStateChange(c, w, StateAdd, skipTaskbar, skipPager);
-  } else {
+    SendStateChange(c, w, skip ? StateAdd : StateRemove, skipTaskbar, skipPager);
+  } else if (skip) {
     // Before mapping the client owns the property; Qt merges its own states
     // into what it finds there when it maps the window.
     const auto present = States(c, w, netWmState);

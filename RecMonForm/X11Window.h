@@ -18,9 +18,10 @@ namespace recmon {
 // before Qt starts, which would abort rather than fall back.
 bool XServerAnswers();
 
-// Keeps the window out of task bars and pagers. Call after the native window
-// exists and before it is first shown; it is sent again once shown.
-bool SetSkipTaskbar(QWidget& window);
+// Keeps the window out of task bars and pagers, or lists it there again.
+// Call after the native window exists and before it is first shown; it may
+// change again once shown.
+bool SetSkipTaskbar(QWidget& window, bool skip = true);
 
 // Gives up or takes back the always-on-top state without re-creating the
 // window (changing Qt's window flags would hide it and map it anew).
