@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "DevicePlacement.h"
 #include "FigureFit.h"
 #include "FormAccess.h"
 #include "MonitorStyle.h"
@@ -190,8 +191,8 @@ void TFormSurface::MoveClient(TPoint client) {
   // maps to: flush with the work area's edges, not a device pixel short.
   const QPoint outerCorner(client.X + Window_.width() + Frame_.right(),
                            client.Y + Window_.height() + Frame_.bottom());
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  if (screen != nullptr && AlignOuterCorner(Window_, outerCorner, screen->availableGeometry())) {
+  const TAreas areas = Areas();
+  if (AlignOuterCorner(Window_, outerCorner, areas.Logical, areas.Device)) {
     DeviceAligned_ = client;
   } else {
     DeviceAligned_.reset();
@@ -231,12 +232,29 @@ void TFormSurface::SetWindowHeight(std::int32_t height) {
   }
 }
 
-TWorkArea TFormSurface::WorkArea() const {
-  const QScreen* screen = QGuiApplication::primaryScreen();
+TFormSurface::TAreas TFormSurface::Areas() const {
+  QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) {
     return {};
   }
-  const QRect area = screen->availableGeometry();
+  // On X11 the primary monitor less the panels on it: Qt takes the whole
+  // desktop's work area for it only while there is one monitor, and the
+  // monitor's plain size with more.
+  const auto device = DeviceUsableArea(Window_, *screen);
+  if (!device) {
+    return {screen->availableGeometry(), {}};
+  }
+  const QPoint origin = screen->geometry().topLeft();
+  const qreal ratio = screen->devicePixelRatio();
+  const int left = LogicalEdge(device->left(), origin.x(), ratio);
+  const int top = LogicalEdge(device->top(), origin.y(), ratio);
+  const int right = LogicalEdge(device->left() + device->width(), origin.x(), ratio);
+  const int bottom = LogicalEdge(device->top() + device->height(), origin.y(), ratio);
+  return {QRect(left, top, right - left, bottom - top), *device};
+}
+
+TWorkArea TFormSurface::WorkArea() const {
+  const QRect area = Areas().Logical;
   return {area.left(), area.top(), area.width(), area.height()};
 }
 

@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QMargins>
+#include <QRect>
 #include <QWidget>
 #include <array>
 #include <optional>
@@ -68,6 +69,12 @@ class TFormSurface final : public IDisplaySurface {
   void Measure(TControl control, QLabel& label);
   // Keeps a detail-panel figure whole inside the window (FigureFit).
   void FitFigureInWindow(TControl control, QLabel& label);
+  // The work area placement aims at, in logical and (on X11) device pixels.
+  struct TAreas {
+    QRect Logical;
+    QRect Device;  // empty off X11
+  };
+  TAreas Areas() const;
   // The client area's position as placement should see it.
   TPoint ClientPos() const;
   void MoveClient(TPoint client);

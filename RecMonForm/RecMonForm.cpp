@@ -3,8 +3,10 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QScreen>
 #include <QShowEvent>
 #include <QWindow>
+#include <algorithm>
 #include <utility>
 
 #include "DesktopColors.h"
@@ -88,6 +90,9 @@ TRecMonForm_::TRecMonForm_(std::unique_ptr<IRecMonPlatform> platform, TChannelFa
   Surface_ = std::make_unique<TFormSurface>(*this, Controls_);
   Model_ = std::make_unique<TRecMonModel>(*Surface_, *Platform_);
   ConnectClicks();
+  connect(qGuiApp, &QGuiApplication::screenRemoved, this, &TRecMonForm_::FollowScreens);
+  connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this,
+          [this](QScreen* /*primary*/) { FollowScreens(nullptr); });
   std::optional<QMargins> frame;
   if (frameAsked) {
     frame = AwaitFrameExtents(*this, FrameRequestTimeout);
@@ -158,6 +163,24 @@ QMargins TRecMonForm_::ReadFrame() {
   const QRect client = geometry();
   return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
           frame.bottom() - client.bottom()};
+}
+
+void TRecMonForm_::FollowScreens(QScreen* removed) {
+  // Called as the change arrives, before any move by which the window
+  // manager answers it: an unmoved window is docked again on the primary
+  // monitor even if the window manager shifts it first (which would look
+  // like a move by the user), and a window the user left on a monitor that
+  // is gone comes back to the primary one.
+  const bool unmoved = Model_->PlacementPending || (Surface_->WindowLeft() == Model_->PlacedLeft &&
+                                                    Surface_->WindowTop() == Model_->PlacedTop);
+  const QRect frame = frameGeometry();
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  const bool onScreen = std::any_of(screens.begin(), screens.end(), [&](const QScreen* screen) {
+    return screen != removed && screen->geometry().intersects(frame);
+  });
+  if (unmoved || !onScreen) {
+    Model_->PlacementPending = true;
+  }
 }
 
 void TRecMonForm_::FollowFrame() {

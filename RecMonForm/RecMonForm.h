@@ -76,6 +76,9 @@ class TRecMonForm_ final : public QWidget {
   // the window is mapped, a new theme); the monitor carries its placement
   // over.
   void FollowFrame();
+  // Monitors changed: where the window goes from here (removed: the screen
+  // going away, if any).
+  void FollowScreens(QScreen* removed);
   // Shows an error unless a box is already open; true once one was shown
   // and dismissed.
   bool ReportError(std::string_view prefix, const std::exception_ptr& error);

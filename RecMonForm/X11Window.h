@@ -10,6 +10,7 @@
 #include <chrono>
 #include <optional>
 
+class QScreen;
 class QWidget;
 
 namespace recmon {
@@ -46,6 +47,11 @@ std::optional<QMargins> AwaitFrameExtents(QWidget& window, std::chrono::millisec
 // the logical edge outerCorner maps to, the logical work area's edges mapping
 // onto the device work area's (DevicePlacement). Does nothing and returns
 // false unscaled or off X11; otherwise true, moving only when needed.
-bool AlignOuterCorner(QWidget& window, QPoint outerCorner, const QRect& logicalWorkArea);
+bool AlignOuterCorner(QWidget& window, QPoint outerCorner, const QRect& logicalWorkArea,
+                      const QRect& deviceWorkArea);
+
+// The usable area of the monitor that screen shows, in device pixels: the
+// monitor less the panels on it (MonitorArea). Nothing off X11.
+std::optional<QRect> DeviceUsableArea(QWidget& window, const QScreen& screen);
 
 }  // namespace recmon
