@@ -78,15 +78,33 @@ void TFormSurface::FitFigureInWindow(TControl control, QLabel& label) {
     return;
   }
   const QWidget& captionWidget = Control(caption->Id);
+  // The whole text: the label may be showing an elided one.
+  const std::string& whole = Captions_[ControlIndex(control)];
+  const QString text = QString::fromUtf8(whole.data(), static_cast<qsizetype>(whole.size()));
   QFont font = label.font();
-  const TFigureFit fit = FitFigure(font, label.text(), ControlDef(control).Left,
+  const TFigureFit fit = FitFigure(font, text, ControlDef(control).Left,
                                    captionWidget.x() + captionWidget.width() + FigureGap,
                                    label.parentWidget()->width() - FigureEdgeMargin);
   // The layout's own font leaves the stretch unset.
   const int stretch = font.stretch() == QFont::AnyStretch ? 100 : font.stretch();
+  bool resized = false;
   if (stretch != fit.Stretch) {
     font.setStretch(fit.Stretch == 100 ? QFont::AnyStretch : fit.Stretch);
     label.setFont(font);
+    resized = true;
+  }
+  if (label.text() != fit.Shown) {
+    label.setText(fit.Shown);
+    resized = true;
+  }
+  // A figure cut short offers its whole text to the pointer; its
+  // accessible name already has it (FollowCaption).
+  const QString tip = fit.Elided ? LiteralToolTip(text) : QString();
+  if (label.toolTip() != tip) {
+    label.setToolTip(tip);
+    label.setToolTipDuration(static_cast<int>(TooltipDuration.count()));
+  }
+  if (resized) {
     label.adjustSize();
   }
   if (label.x() != fit.Left) {
