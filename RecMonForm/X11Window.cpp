@@ -1,5 +1,7 @@
 #include "X11Window.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
 
@@ -155,9 +157,24 @@ bool WindowManagerSupports(xcb_connection_t* c, xcb_window_t root, const char* n
 }  // namespace
 
 bool XServerAnswers() {
+  // libxcb writes the server's reason for turning a connection down to
+  // stderr; the monitor says in one line of its own what it could not use.
+  const int savedErrors = ::dup(STDERR_FILENO);
+  const int discard = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (savedErrors >= 0 && discard >= 0) {
+    ::dup2(discard, STDERR_FILENO);
+  }
   xcb_connection_t* c = xcb_connect(nullptr, nullptr);
   const bool answers = xcb_connection_has_error(c) == 0;
   xcb_disconnect(c);
+  if (savedErrors >= 0 && discard >= 0) {
+    ::dup2(savedErrors, STDERR_FILENO);
+  }
+  for (const int fd : {savedErrors, discard}) {
+    if (fd >= 0) {
+      ::close(fd);
+    }
+  }
   return answers;
 }
 

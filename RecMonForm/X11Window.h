@@ -15,8 +15,9 @@ class QWidget;
 
 namespace recmon {
 
-// True when the X server that DISPLAY names accepts a connection; asked
-// before Qt starts, which would abort rather than fall back.
+// True when the X server that DISPLAY names accepts a connection (one that
+// turns us down, not authorised, does not); asked before Qt starts, which
+// would abort rather than fall back.
 bool XServerAnswers();
 
 // Keeps the window out of task bars and pagers, or lists it there again.

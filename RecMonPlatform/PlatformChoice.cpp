@@ -12,8 +12,12 @@ namespace recmon {
 namespace {
 
 std::string WhyNoX(const TDisplayFacts& facts) {
-  return facts.XDisplay.empty() ? "no X server (DISPLAY is not set)"
-                                : "no X server answers on DISPLAY=" + facts.XDisplay;
+  if (facts.XDisplay.empty()) {
+    return "no X server (DISPLAY is not set)";
+  }
+  return facts.XServerRefuses ? "the X server on DISPLAY=" + facts.XDisplay +
+                                    " refuses the connection (not authorised; see XAUTHORITY)"
+                              : "no X server answers on DISPLAY=" + facts.XDisplay;
 }
 
 std::string WhyNoWayland(const TDisplayFacts& facts) {
