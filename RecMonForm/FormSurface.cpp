@@ -190,6 +190,9 @@ void TFormSurface::SetWindowColor(TColor color) {
 // Outer geometry is the client area grown by the frame; the client area is
 // what Qt places on every platform.
 TPoint TFormSurface::ClientPos() const {
+  if (CompositorPlaces_ && PositionSet_) {
+    return *PositionSet_;
+  }
   const QPoint pos = Window_.geometry().topLeft();
   // A window aligned in device pixels reads back, in logical pixels, up to
   // one off the position asked for; it is still where the monitor put it.
@@ -201,6 +204,10 @@ TPoint TFormSurface::ClientPos() const {
 }
 
 void TFormSurface::MoveClient(TPoint client) {
+  if (CompositorPlaces_) {
+    PositionSet_ = client;
+    return;
+  }
   if (ClientPos() != client) {
     Window_.setGeometry(QRect(QPoint(client.X, client.Y), Window_.size()));
     Placement_.Requested(client, TPlacementTracker::TClock::now());

@@ -54,6 +54,11 @@ class TFormSurface final : public IDisplaySurface {
   const QMargins& Frame() const { return Frame_; }
   void SetFrame(const QMargins& frame) { Frame_ = frame; }
 
+  // The compositor is asked to place the window (TSwayDock): positions the
+  // monitor sets are kept as set and not handed to the toolkit, which on
+  // Xwayland would make sway centre the window again.
+  void LeavePositionsToCompositor() { CompositorPlaces_ = true; }
+
   // The window reports a new position of its client area.
   void WindowMoved(QPoint client);
 
@@ -90,6 +95,8 @@ class TFormSurface final : public IDisplaySurface {
   // The position last asked for, when the window was then aligned in device
   // pixels (a scaled X11 desktop).
   std::optional<TPoint> DeviceAligned_;
+  bool CompositorPlaces_ = false;
+  std::optional<TPoint> PositionSet_;
 };
 
 }  // namespace recmon

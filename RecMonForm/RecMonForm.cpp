@@ -88,6 +88,11 @@ TRecMonForm_::TRecMonForm_(std::unique_ptr<IRecMonPlatform> platform, TChannelFa
   SetUpAccess(*this, Controls_);
   ApplyDesktopColors(*this, Controls_);
   Surface_ = std::make_unique<TFormSurface>(*this, Controls_);
+  Sway_ = TSwayDock::Connect();
+  if (Sway_) {
+    Surface_->LeavePositionsToCompositor();
+    Sway_->NoteFocus();
+  }
   Model_ = std::make_unique<TRecMonModel>(*Surface_, *Platform_);
   ConnectClicks();
   connect(qGuiApp, &QGuiApplication::screenRemoved, this, &TRecMonForm_::FollowScreens);
@@ -112,6 +117,7 @@ void TRecMonForm_::ConnectClicks() {
       Guarded([&] {
         FollowFrame();
         (Model_.get()->*handler)();
+        FollowCompositor();
       });
       PassFocusToTwin(Controls_, control, hadFocus);
     });
@@ -146,6 +152,7 @@ void TRecMonForm_::OnTimer() {
   try {
     FollowFrame();
     Model_->RefreshDisplay();
+    FollowCompositor();
   } catch (...) {
     // A tick that fails while the box of an earlier failure is open reports
     // nothing more; the timer stops once that box is dismissed.
@@ -180,6 +187,12 @@ void TRecMonForm_::FollowScreens(QScreen* removed) {
   });
   if (unmoved || !onScreen) {
     Model_->PlacementPending = true;
+  }
+}
+
+void TRecMonForm_::FollowCompositor() {
+  if (Sway_ && isVisible()) {
+    Sway_->Follow(*this);
   }
 }
 

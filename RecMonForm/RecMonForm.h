@@ -14,6 +14,7 @@
 #include "Platform.h"
 #include "RecMonModel.h"
 #include "StatusSource.h"
+#include "SwayDock.h"
 
 namespace recmon {
 
@@ -76,6 +77,8 @@ class TRecMonForm_ final : public QWidget {
   // the window is mapped, a new theme); the monitor carries its placement
   // over.
   void FollowFrame();
+  // Docks the window where the compositor places it on request (sway).
+  void FollowCompositor();
   // Monitors changed: where the window goes from here (removed: the screen
   // going away, if any).
   void FollowScreens(QScreen* removed);
@@ -91,6 +94,8 @@ class TRecMonForm_ final : public QWidget {
   std::unique_ptr<TFormSurface> Surface_;
   std::unique_ptr<TRecMonModel> Model_;
   std::unique_ptr<QTimer> Timer_;
+  // Set on sway, which is asked through its IPC to place the window.
+  std::unique_ptr<TSwayDock> Sway_;
   bool ErrorBoxOpen_ = false;
   bool TextsPrepared_ = false;
 };
