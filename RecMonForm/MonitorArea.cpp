@@ -105,6 +105,12 @@ TArea OwnBand(const TDesktopLayout& layout, TEdge edge) {
   if (inset <= StrutInset(layout, edge)) {
     return {};
   }
+  const bool vertical = edge == TEdge::Left || edge == TEdge::Right;
+  for (const TArea& monitor : layout.Monitors) {
+    if (inset >= (vertical ? monitor.Width : monitor.Height)) {
+      return {};
+    }
+  }
   return WholeEdge(layout.Desktop, edge, inset);
 }
 

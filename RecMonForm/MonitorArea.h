@@ -47,10 +47,13 @@ struct TDesktopLayout {
   // The window manager's work area for the current desktop, when it gives
   // one.
   std::optional<TArea> WorkArea;
-  // Mapped top-level windows that are no client's frame: where a window
+  // Mapped top-level windows other than the monitor's own: where a window
   // manager's own panel may be. Consulted only when the work area keeps
   // more free than the struts explain.
   std::span<const TArea> OwnWindows;
+  // Every monitor. A work area that leaves out as much as a whole monitor
+  // (xfwm4 gives the first monitor's) says nothing about panels.
+  std::span<const TArea> Monitors;
 };
 
 // The part of monitor that the panels leave free. Never empty: a monitor that

@@ -319,7 +319,9 @@ struct TDesktopState {
   std::optional<TArea> WorkArea;
   std::vector<TArea> OwnWindows;
 
-  TDesktopLayout Layout() const { return {Desktop, Struts, WorkArea, OwnWindows}; }
+  std::vector<TArea> MonitorAreas;
+
+  TDesktopLayout Layout() const { return {Desktop, Struts, WorkArea, OwnWindows, MonitorAreas}; }
 };
 
 // Marks the state stale on the events that announce a change: the window
@@ -431,8 +433,22 @@ std::optional<TArea> ReadWorkArea(xcb_connection_t* c, xcb_window_t root) {
                 area[3]);
 }
 
-// Where the mapped top-level windows are, border included.
-std::vector<TArea> ReadTopLevels(xcb_connection_t* c, xcb_window_t root) {
+// The top-level window that holds w: the frame the window manager put it
+// in, or w itself.
+xcb_window_t TopLevelOf(xcb_connection_t* c, xcb_window_t w) {
+  for (;;) {
+    const TReply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr));
+    if (!tree || tree->parent == XCB_WINDOW_NONE || tree->parent == tree->root) {
+      return w;
+    }
+    w = tree->parent;
+  }
+}
+
+// Where the mapped top-level windows are, border included, but for skip
+// (the monitor's own).
+std::vector<TArea> ReadTopLevels(xcb_connection_t* c, xcb_window_t root, xcb_window_t skip) {
   const TReply<xcb_query_tree_reply_t> tree(
       xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
   std::vector<TArea> areas;
@@ -444,8 +460,10 @@ std::vector<TArea> ReadTopLevels(xcb_connection_t* c, xcb_window_t root) {
   std::vector<std::pair<xcb_get_window_attributes_cookie_t, xcb_get_geometry_cookie_t>> cookies;
   cookies.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
-    cookies.emplace_back(xcb_get_window_attributes(c, children[i]),
-                         xcb_get_geometry(c, children[i]));
+    if (children[i] != skip) {
+      cookies.emplace_back(xcb_get_window_attributes(c, children[i]),
+                           xcb_get_geometry(c, children[i]));
+    }
   }
   for (const auto& [attributesCookie, geometryCookie] : cookies) {
     const TReply<xcb_get_window_attributes_reply_t> attributes(
@@ -461,17 +479,22 @@ std::vector<TArea> ReadTopLevels(xcb_connection_t* c, xcb_window_t root) {
   return areas;
 }
 
-void ReadDesktop(xcb_connection_t* c, xcb_window_t root, TDesktopState& state) {
+void ReadDesktop(xcb_connection_t* c, xcb_window_t root, xcb_window_t ownFrame,
+                 TDesktopState& state) {
   const TReply<xcb_get_geometry_reply_t> rootGeometry(
       xcb_get_geometry_reply(c, xcb_get_geometry(c, root), nullptr));
   state.Desktop = rootGeometry ? ToArea(0, 0, rootGeometry->width, rootGeometry->height) : TArea{};
   state.Monitors = ReadMonitors(c, root);
+  state.MonitorAreas.clear();
+  for (const TMonitor& monitor : state.Monitors) {
+    state.MonitorAreas.push_back(monitor.Area);
+  }
   state.Struts = ReadStruts(c, root, state.Desktop);
   state.WorkArea = ReadWorkArea(c, root);
   state.OwnWindows.clear();
   // Only needed to tell on which monitor a window manager's own panel is.
   if (state.Monitors.size() > 1 && WindowManagerReserves(state.Layout())) {
-    state.OwnWindows = ReadTopLevels(c, root);
+    state.OwnWindows = ReadTopLevels(c, root, ownFrame);
   }
   state.Stale = false;
 }
@@ -493,7 +516,8 @@ std::optional<QRect> DeviceUsableArea(QWidget& window, const QScreen& screen) {
     state.Stale = true;
   }
   if (state.Stale) {
-    ReadDesktop(c, RootOf(c, NativeWindow(window)), state);
+    const xcb_window_t own = NativeWindow(window);
+    ReadDesktop(c, RootOf(c, own), TopLevelOf(c, own), state);
   }
   // Qt keeps a screen's origin in device pixels; its size is scaled.
   const QPoint origin = screen.geometry().topLeft();

@@ -112,6 +112,12 @@ TEST(MonitorArea, EachMonitorLosesOnlyThePanelsOnIt) {
        TArea{0, 0, 2560, 740},
        {},
        {1280, 0, 1280, 740}},
+      {"a work area of the first monitor only (xfwm4) is no panel on the second",
+       Right,
+       {topOfLeft},
+       TArea{0, 25, 1280, 775},
+       {{1400, 300, 168, 98}},
+       Right},
       {"a panel that would cover the whole monitor: the monitor whole",
        Left,
        {Strut({1280, 0, 0, 0, 0, 799, 0, 0, 0, 0, 0, 0})},
@@ -126,7 +132,8 @@ TEST(MonitorArea, EachMonitorLosesOnlyThePanelsOnIt) {
        Left},
   };
   for (const Row& row : rows) {
-    const TDesktopLayout layout{Desktop, row.struts, row.workArea, row.ownWindows};
+    const std::vector<TArea> monitors = {Left, Right};
+    const TDesktopLayout layout{Desktop, row.struts, row.workArea, row.ownWindows, monitors};
     EXPECT_EQ(UsableArea(row.monitor, layout), row.expected) << row.name;
   }
 }
@@ -135,7 +142,7 @@ TEST(MonitorArea, StackedMonitorsKeepABottomPanelOnTheLowerOne) {
   const TArea desktop{0, 0, 1280, 1600};
   const std::vector<TStrut> struts = {
       *StrutFrom(std::vector<std::uint32_t>{0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 0, 1279}, desktop)};
-  const TDesktopLayout layout{desktop, struts, TArea{0, 0, 1280, 1570}, {}};
+  const TDesktopLayout layout{desktop, struts, TArea{0, 0, 1280, 1570}, {}, {}};
   EXPECT_EQ(UsableArea({0, 0, 1280, 800}, layout), (TArea{0, 0, 1280, 800}));
   EXPECT_EQ(UsableArea({0, 800, 1280, 800}, layout), (TArea{0, 800, 1280, 770}));
 }
@@ -146,9 +153,9 @@ TEST(MonitorArea, ReservationsAreReadFromEitherProperty) {
   EXPECT_EQ(*StrutFrom(std::vector<std::uint32_t>{1, 2, 3, 4}, Desktop),
             (TStrut{1, 2, 3, 4, 0, 799, 0, 799, 0, 2559, 0, 2559}))
       << "a plain strut spans whole edges";
-  EXPECT_FALSE(WindowManagerReserves({Desktop, {}, std::nullopt, {}})) << "no work area";
-  EXPECT_FALSE(WindowManagerReserves({Desktop, {}, Desktop, {}}));
-  EXPECT_TRUE(WindowManagerReserves({Desktop, {}, TArea{0, 0, 2560, 780}, {}}));
+  EXPECT_FALSE(WindowManagerReserves({Desktop, {}, std::nullopt, {}, {}})) << "no work area";
+  EXPECT_FALSE(WindowManagerReserves({Desktop, {}, Desktop, {}, {}}));
+  EXPECT_TRUE(WindowManagerReserves({Desktop, {}, TArea{0, 0, 2560, 780}, {}, {}}));
 }
 
 }  // namespace
