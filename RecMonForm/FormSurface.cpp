@@ -98,11 +98,14 @@ void TFormSurface::FitFigureInWindow(TControl control, QLabel& label) {
     resized = true;
   }
   // A figure cut short offers its whole text to the pointer; its
-  // accessible name already has it (FollowCaption).
+  // accessible name already has it (FollowCaption). The description is set
+  // as plain text: without one, a screen reader would be handed the
+  // tooltip's markup.
   const QString tip = fit.Elided ? LiteralToolTip(text) : QString();
   if (label.toolTip() != tip) {
     label.setToolTip(tip);
     label.setToolTipDuration(static_cast<int>(TooltipDuration.count()));
+    label.setAccessibleDescription(fit.Elided ? text : QString());
   }
   if (resized) {
     label.adjustSize();

@@ -186,6 +186,7 @@ TEST_F(FigureFitInPanel, TheLongestTextOfEveryFigureStaysInsideTheWindow) {
           << row.name << ": elided as " << value.text().toStdString();
       EXPECT_TRUE(value.text().endsWith(QChar(0x2026))) << row.name;
       EXPECT_EQ(value.toolTip(), LiteralToolTip(whole)) << row.name;
+      EXPECT_EQ(value.accessibleDescription(), whole) << row.name << ": plain text, no markup";
       EXPECT_EQ(value.font().stretch(), MinFigureStretch) << row.name;
     }
   }
@@ -196,6 +197,7 @@ TEST_F(FigureFitInPanel, TheLongestTextOfEveryFigureStaysInsideTheWindow) {
   EXPECT_EQ(Label(TControl::lblSecondsBehind).x(), layout::RowValueLeft);
   EXPECT_EQ(Label(TControl::lblSecondsBehind).font(), FormFont());
   EXPECT_TRUE(Label(TControl::lblSecondsBehind).toolTip().isEmpty());
+  EXPECT_TRUE(Label(TControl::lblSecondsBehind).accessibleDescription().isEmpty());
 }
 
 // While a figure grows past the window's width, each new text is fitted
