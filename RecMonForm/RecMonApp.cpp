@@ -105,6 +105,7 @@ bool WaylandPluginInstalled() {
 TDisplayFacts GatherDisplayFacts() {
   TDisplayFacts facts;
   facts.QtPlatform = Env("QT_QPA_PLATFORM");
+  facts.SwayAnswers = UnixSocketAnswers(Env("SWAYSOCK"));
   if (!facts.QtPlatform.empty()) {
     return facts;  // the user's choice is followed without asking further
   }

@@ -30,7 +30,8 @@ std::string WhyNoWayland(const TDisplayFacts& facts) {
 
 TPlatformChoice ChoosePlatform(const TDisplayFacts& facts) {
   if (!facts.QtPlatform.empty()) {
-    return {{}, facts.QtPlatform.starts_with("wayland") ? WaylandNotice : "", {}};
+    const bool placedByCompositor = facts.QtPlatform.starts_with("wayland") && !facts.SwayAnswers;
+    return {{}, placedByCompositor ? WaylandNotice : "", {}};
   }
   if (facts.XServerAnswers) {
     return {"xcb", {}, {}};
@@ -47,7 +48,7 @@ TPlatformChoice ChoosePlatform(const TDisplayFacts& facts) {
             "recmon: nothing to show the window on: " + WhyNoX(facts) +
                 ", and Qt's Wayland platform is not installed (Debian package qt6-wayland)"};
   }
-  return {"wayland", WaylandNotice, {}};
+  return {"wayland", facts.SwayAnswers ? "" : WaylandNotice, {}};
 }
 
 std::string WaylandSocketPath(const char* waylandDisplay, const char* runtimeDir) {

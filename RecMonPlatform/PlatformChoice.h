@@ -21,6 +21,9 @@ struct TDisplayFacts {
   // The X server's socket answers but the server turns the connection down
   // (not authorised): to Qt that is no X server either.
   bool XServerRefuses = false;
+  // sway answers on SWAYSOCK: the window is docked through it (the notice
+  // that the compositor decides would be wrong).
+  bool SwayAnswers = false;
 };
 
 struct TPlatformChoice {

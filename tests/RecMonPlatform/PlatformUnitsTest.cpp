@@ -114,6 +114,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "wayland",
                     true,
                     nullptr},
+        TChoiceCase{"WaylandOnSway",
+                    {"", "", false, Socket, true, true, false, true},
+                    "wayland",
+                    false,
+                    nullptr},
         TChoiceCase{"XServerRefusesAlone",
                     {"", ":0", false, "", false, true, true},
                     "",
@@ -128,6 +133,11 @@ INSTANTIATE_TEST_SUITE_P(
             "UserChoseOffscreen", {"offscreen", "", false, "", false, false}, "", false, nullptr},
         TChoiceCase{
             "UserChoseWayland", {"wayland", ":0", true, Socket, true, true}, "", true, nullptr},
+        TChoiceCase{"UserChoseWaylandOnSway",
+                    {"wayland", ":0", true, Socket, true, true, false, true},
+                    "",
+                    false,
+                    nullptr},
         TChoiceCase{"UserChoseXcb", {"xcb", ":0", true, Socket, true, true}, "", false, nullptr}),
     [](const auto& p) { return p.param.Name; });
 
