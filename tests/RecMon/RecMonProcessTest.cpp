@@ -294,5 +294,36 @@ TEST_F(RecMonProcess, HelpAndVersionPrintAndExitWithoutOpeningTheWindowOrAttachi
   }
 }
 
+TEST_F(RecMonProcess, AnXServerThatRefusesUsCountsAsNoneAtAll) {
+  if (std::system("command -v Xvfb >/dev/null && command -v xauth >/dev/null") != 0) {
+    GTEST_SKIP() << "no Xvfb or xauth";
+  }
+  // The server admits only holders of a cookie that the monitor does not
+  // have.
+  const std::string cookies = Runtime.Path + "/cookies";
+  ASSERT_EQ(std::system(
+                ("xauth -q -f " + cookies + " add :0 . 0123456789abcdef0123456789abcdef").c_str()),
+            0);
+  TChildProcess xserver(
+      "/bin/sh", {"-c", "exec Xvfb -displayfd 1 -nolisten tcp -auth \"$0\" 2>/dev/null", cookies});
+  const auto display = xserver.ReadLine(10s);
+  ASSERT_TRUE(display) << xserver.Errors();
+  const TSavedEnv displayVariable("DISPLAY");
+  const TSavedEnv authority("XAUTHORITY");
+  const TSavedEnv wayland("WAYLAND_DISPLAY");
+  ::unsetenv("WAYLAND_DISPLAY");
+  ::unsetenv("QT_QPA_PLATFORM");
+  ::setenv("DISPLAY", (":" + *display).c_str(), 1);
+  ::setenv("XAUTHORITY", (Runtime.Path + "/no-cookies").c_str(), 1);
+  TChildProcess monitor(RECMON, {});
+  EXPECT_EQ(monitor.Wait(5s), 1) << "not Qt's abort: " << monitor.Errors();
+  const std::string& line = monitor.Errors();
+  EXPECT_NE(line.find("the X server on DISPLAY=:" + *display + " refuses the connection"),
+            std::string::npos)
+      << line;
+  EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
+  EXPECT_FALSE(Exists(Runtime.MapPath())) << "never attached";
+}
+
 }  // namespace
 }  // namespace recmon
