@@ -4,13 +4,9 @@
 #   recmon_need_packages PKG...   installs what is missing (as root), or prints
 #                                 the one apt-get line to run and exits.
 
-<<<<<<< HEAD
 # file: CPack's Debian generator calls it, and the package test builds a package.
 # git: the format check lists the repository's files with it.
-RECMON_BUILD_PACKAGES="cmake ninja-build g++ pkg-config dpkg-dev file git libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev libxcb1-dev libxcb-damage0-dev libxkbcommon-dev clang-format libpulse-dev libsndfile1-dev locales"
-=======
-RECMON_BUILD_PACKAGES="cmake ninja-build g++ pkg-config dpkg-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev libxcb1-dev libxcb-damage0-dev libxcb-randr0-dev libxkbcommon-dev clang-format libpulse-dev libsndfile1-dev locales"
->>>>>>> i20
+RECMON_BUILD_PACKAGES="cmake ninja-build g++ pkg-config dpkg-dev file git libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev libxcb1-dev libxcb-damage0-dev libxcb-randr0-dev libxkbcommon-dev clang-format libpulse-dev libsndfile1-dev locales"
 # A private sound server, tones and file checks for the recorder's
 # end-to-end tests, its demo and its benchmark.
 RECMON_SOUND_PACKAGES="pulseaudio pulseaudio-utils sox"
