@@ -7,6 +7,7 @@
 #include <QShowEvent>
 #include <QWindow>
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "DesktopColors.h"
@@ -30,6 +31,12 @@ constexpr Qt::WindowFlags FormWindowFlags = Qt::Tool | Qt::WindowStaysOnTopHint 
 // On X11 the window is mapped as one that does not take the keyboard:
 // several window managers focus every window they map, whatever its user
 // time asks. Once mapped it accepts focus again (AcceptFocusOnceMapped).
+// How long after the window is first exposed the window manager is given to
+// finish deciding about focus before the window accepts the keyboard; a
+// window manager's map and focus take microseconds, but on a loaded machine
+// it may look at the window's hints a while after mapping it.
+constexpr std::chrono::milliseconds FocusHandBackDelay{1500};
+
 Qt::WindowFlags InitialWindowFlags() {
   return QGuiApplication::platformName() == QStringLiteral("xcb")
              ? FormWindowFlags | Qt::WindowDoesNotAcceptFocus
@@ -207,27 +214,44 @@ void TRecMonForm_::FollowFrame() {
 }
 
 bool TRecMonForm_::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::Expose && watched == windowHandle()) {
-    windowHandle()->removeEventFilter(this);
-    Guarded([&] {
-      AcceptFocusOnceMapped();
-      PrepareTexts();
-    });
+  if (watched == windowHandle()) {
+    if (event->type() == QEvent::Expose) {
+      Guarded([&] {
+        PrepareTexts();
+        // The window manager decides about focus while it maps the window,
+        // but a busy one may look at the window's hints a little after the
+        // window has been exposed: the keyboard is accepted only once it
+        // has surely decided, or at once when the user clicks the window.
+        if (!FocusHandBackPending_ && windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus)) {
+          FocusHandBackPending_ = true;
+          QTimer::singleShot(FocusHandBackDelay, this, [this] { AcceptFocusOnceMapped(false); });
+        }
+      });
+    } else if (event->type() == QEvent::MouseButtonPress) {
+      Guarded([&] { AcceptFocusOnceMapped(true); });
+    }
+    if (TextsPrepared_ && !windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus)) {
+      windowHandle()->removeEventFilter(this);
+    }
   }
   return QWidget::eventFilter(watched, event);
 }
 
-void TRecMonForm_::AcceptFocusOnceMapped() {
+void TRecMonForm_::AcceptFocusOnceMapped(bool activate) {
   if (!windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus) || windowHandle() == nullptr) {
     return;
   }
-  // The window manager has mapped the window and decided about focus; a
-  // click or a switch to the window gives it the keyboard from now on. The
+  // From now on a click or a switch to the window gives it the keyboard. The
   // native window's flags change without re-creating it, which would hide
   // it and map it anew.
   const Qt::WindowFlags flags = windowFlags() & ~Qt::WindowDoesNotAcceptFocus;
   overrideWindowFlags(flags);
   windowHandle()->setFlags(flags);
+  if (activate) {
+    // The click that came while the window took no keyboard: the window
+    // manager let it pass, so the window asks for the keyboard itself.
+    activateWindow();
+  }
 }
 
 void TRecMonForm_::PrepareTexts() {

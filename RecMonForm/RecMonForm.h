@@ -70,7 +70,10 @@ class TRecMonForm_ final : public QWidget {
   void FormShow();
   void FormDestroy() noexcept;
   void ConnectClicks();
-  void AcceptFocusOnceMapped();
+  // Lets the window take the keyboard from now on (it is mapped as one that
+  // does not, so as not to take it from the call); `activate`: and asks for
+  // it now, for a click that came while it took none.
+  void AcceptFocusOnceMapped(bool activate);
   // The frame the desktop draws around the window, as best known now.
   QMargins ReadFrame();
   // Follows a change of that frame (a window manager that tells it only once
@@ -98,6 +101,9 @@ class TRecMonForm_ final : public QWidget {
   std::unique_ptr<TSwayDock> Sway_;
   bool ErrorBoxOpen_ = false;
   bool TextsPrepared_ = false;
+  // The keyboard is to be accepted once the window manager has surely decided
+  // about focus for the newly mapped window.
+  bool FocusHandBackPending_ = false;
 };
 
 }  // namespace recmon
