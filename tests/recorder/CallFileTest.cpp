@@ -6,6 +6,7 @@
 #include <set>
 
 #include "CallFile.h"
+#include "CallNames.h"
 #include "RecorderArgs.h"
 
 namespace recmon {
@@ -76,6 +77,56 @@ TEST(CallFileTest, TakenNamesGetANumberBeforeTheExtension) {
   EXPECT_EQ(FreeCallPath("/m/Calls", t, exists), "/m/Calls/call-2024-03-07-090501-2.wav");
   taken.insert("/m/Calls/call-2024-03-07-090501-2.wav");
   EXPECT_EQ(FreeCallPath("/m/Calls", t, exists), "/m/Calls/call-2024-03-07-090501-3.wav");
+}
+
+TEST(CallFileTest, ProgramNamesMadeSafeForAFileName) {
+  const struct {
+    const char* Proves;
+    std::string App;
+    const char* Safe;
+  } rows[] = {
+      {"a plain name stays", "Zoom", "Zoom"},
+      {"dots, underscores and plus stay", "zoom.us_v2+", "zoom.us_v2+"},
+      {"spaces become one dash", "Google  Chrome", "Google-Chrome"},
+      {"a run of anything else is one dash", "Teams -- (Preview)", "Teams-Preview"},
+      {"slashes cannot leave the folder", "../../etc/passwd", "etc-passwd"},
+      {"a leading dot would hide the file", ".hidden", "hidden"},
+      {"only dots leaves nothing: a stand-in name", "..", "app"},
+      {"empty", "", "app"},
+      {"control characters and quotes go", "a\nb\t\"c\"", "a-b-c"},
+      {"letters of any language stay", "T\xc3\xa9l\xc3\xa9phone \xe9\x80\x9a\xe8\xaf\x9d",
+       "T\xc3\xa9l\xc3\xa9phone-\xe9\x80\x9a\xe8\xaf\x9d"},
+      {"bytes that are not UTF-8 go",
+       "a\xff\xc3"
+       "b",
+       "a-b"},
+      {"an overlong slash is not a letter",
+       "a\xc0\xaf"
+       "b",
+       "a-b"},
+      {"cut at 40 bytes", std::string(50, 'x'), "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
+      {"never inside a character", std::string(39, 'x') + "\xc3\xa9",
+       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
+      {"no dash left at the cut", std::string(39, 'x') + " yy",
+       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(SafeAppName(row.App), row.Safe) << row.Proves;
+  }
+}
+
+TEST(CallFileTest, CallFilesNamedAfterDateAndProgram) {
+  const std::tm t = LocalTime(2024, 3, 7, 9, 5, 1);
+  EXPECT_EQ(AppCallFileName(t, "Google Chrome", ".wav"),
+            "call-2024-03-07-090501-Google-Chrome.wav");
+  EXPECT_EQ(AppCallFileName(t, "a/b", ".opus"), "call-2024-03-07-090501-a-b.opus");
+  std::set<std::string> taken{"/c/call-2024-03-07-090501-Zoom.flac"};
+  const auto exists = [&](const std::string& p) { return taken.count(p) > 0; };
+  EXPECT_EQ(FreePath("/c", "call-2024-03-07-090501-Zoom.flac", exists),
+            "/c/call-2024-03-07-090501-Zoom-2.flac");
+  EXPECT_EQ(FreePath("/c", "call-2024-03-07-090501-zoom.us.flac", exists),
+            "/c/call-2024-03-07-090501-zoom.us.flac")
+      << "a dot in the program's name is not taken for the extension's";
 }
 
 }  // namespace
