@@ -100,6 +100,11 @@ std::string UserDirsText(const std::string& home) {
 
 }  // namespace
 
+std::string DefaultCallsFolder() {
+  const std::string home = HomeFolder();
+  return MusicFolder(UserDirsText(home), home) + "/Calls";
+}
+
 std::string ResolveCallPath(const std::string* file, std::time_t now) {
   if (file != nullptr) {
     const std::string path = fs::absolute(*file).lexically_normal().string();
@@ -112,8 +117,7 @@ std::string ResolveCallPath(const std::string* file, std::time_t now) {
     }
     return path;
   }
-  const std::string home = HomeFolder();
-  const std::string folder = MusicFolder(UserDirsText(home), home) + "/Calls";
+  const std::string folder = DefaultCallsFolder();
   std::error_code error;
   fs::create_directories(folder, error);
   if (error) {

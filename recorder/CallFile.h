@@ -26,6 +26,9 @@ std::string CallFileName(const std::tm& local);
 std::string FreeCallPath(const std::string& folder, const std::tm& local,
                          const std::function<bool(const std::string&)>& exists);
 
+// The Calls folder in the user's music folder (not created here).
+std::string DefaultCallsFolder();
+
 // The file to record into, as an absolute path: FILE as given (relative to
 // the working folder), or a free dated name in the Calls folder of the user's
 // music folder, which is created if missing. Raises TRecorderUsageError when

@@ -20,6 +20,9 @@ std::string CallLengthText(double seconds) {
 }
 
 std::string NoticeSummary(const TCallNotice& notice) {
+  if (notice.NoFile) {
+    return "Call not recorded";
+  }
   return notice.Failure.empty() ? "Call recorded" : "Call recording stopped early";
 }
 
@@ -48,6 +51,10 @@ std::string Escaped(const std::string& text) {
 }  // namespace
 
 std::string NoticeBody(const TCallNotice& notice, bool markup) {
+  if (notice.NoFile) {
+    const std::string body = notice.App + "\n" + notice.Failure;
+    return markup ? Escaped(body) : body;
+  }
   std::string body = notice.App + ", " + CallLengthText(notice.Seconds) + "\n" + notice.Path;
   if (!notice.Failure.empty()) {
     body += "\n" + notice.Failure;

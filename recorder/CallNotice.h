@@ -11,6 +11,7 @@ struct TCallNotice {
   std::string Path;
   double Seconds = 0;   // the length of the file
   std::string Failure;  // why the recording stopped early; empty when it did not
+  bool NoFile = false;  // it could not even begin: Path and Seconds mean nothing
 };
 
 // "45 s", "12 min 05 s", "1 h 02 min": rounded to the second, and to the

@@ -37,7 +37,12 @@ struct TDesktopNotifier::TCallbacks {
 
 // A notice waiting for the service's capabilities, then for its number.
 struct TDesktopNotifier::TPending {
-  TDesktopNotifier* Owner = nullptr;
+  explicit TPending(TDesktopNotifier* owner) : Owner(owner) { ++Owner->InFlight_; }
+  ~TPending() { --Owner->InFlight_; }
+  TPending(const TPending&) = delete;
+  TPending& operator=(const TPending&) = delete;
+
+  TDesktopNotifier* Owner;
   TCallNotice Notice;
   sd_bus_slot* Slot = nullptr;
 };
@@ -98,8 +103,7 @@ void TDesktopNotifier::Notify(const TCallNotice& notice) {
   if (!Connect()) {
     return;
   }
-  auto pending = std::make_unique<TPending>();
-  pending->Owner = this;
+  auto pending = std::make_unique<TPending>(this);
   pending->Notice = notice;
   // Capabilities first: whether to escape the body and offer the action.
   const int sent =
@@ -162,8 +166,7 @@ int TDesktopNotifier::TCallbacks::OnCapabilities(sd_bus_message* reply, void* us
     r = sd_bus_message_append(call, "i", -1);
   }
   if (r >= 0) {
-    auto next = std::make_unique<TPending>();
-    next->Owner = self;
+    auto next = std::make_unique<TPending>(self);
     next->Notice = notice;
     r = sd_bus_call_async(self->Bus_, &next->Slot, call, TCallbacks::OnNotified, next.get(),
                           kReplyTimeoutUsec);

@@ -41,6 +41,8 @@ class TDesktopNotifier final {
   std::optional<std::chrono::steady_clock::time_point> Deadline() const;
   // Handles whatever arrived or timed out.
   void Process();
+  // A notification is still on its way to the service.
+  bool Busy() const { return InFlight_ > 0; }
 
   // The session manager's environment (systemd's user manager), for programs
   // started from a service that began before the desktop's variables were
@@ -63,6 +65,7 @@ class TDesktopNotifier final {
   std::vector<sd_bus_slot*> Matches_;
   std::map<std::uint32_t, std::string> Folders_;  // shown notification -> its folder
   std::string LastSaid_;
+  int InFlight_ = 0;
 };
 
 }  // namespace recmon

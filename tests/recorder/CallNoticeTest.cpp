@@ -49,6 +49,11 @@ TEST(CallNoticeTest, BodyNamesProgramLengthAndPath) {
   EXPECT_EQ(NoticeBody(notice, false),
             "Zoom & Co <beta>, 12 min 34 s\n"
             "/home/u/Music/Calls/call-2024-03-07-090501-Zoom-Co-beta.wav\nthe disk is full");
+  notice.NoFile = true;
+  notice.Failure = "cannot create the folder /m/Calls: Permission denied";
+  EXPECT_EQ(NoticeSummary(notice), "Call not recorded");
+  EXPECT_EQ(NoticeBody(notice, true),
+            "Zoom &amp; Co &lt;beta&gt;\ncannot create the folder /m/Calls: Permission denied");
 }
 
 }  // namespace
