@@ -116,7 +116,9 @@ void TDesktopNotifier::Notify(const TCallNotice& notice) {
   // The slot owns the notice from here: freed with the slot, whatever happens.
   sd_bus_slot_set_destroy_callback(pending->Slot,
                                    [](void* userdata) { delete static_cast<TPending*>(userdata); });
+  // Floating: the bus keeps the slot until the reply, and our reference goes.
   sd_bus_slot_set_floating(pending->Slot, 1);
+  sd_bus_slot_unref(pending->Slot);
   pending.release();
 }
 
@@ -174,6 +176,7 @@ int TDesktopNotifier::TCallbacks::OnCapabilities(sd_bus_message* reply, void* us
       sd_bus_slot_set_destroy_callback(next->Slot,
                                        [](void* data) { delete static_cast<TPending*>(data); });
       sd_bus_slot_set_floating(next->Slot, 1);
+      sd_bus_slot_unref(next->Slot);
       next.release();
     }
   }
