@@ -31,7 +31,7 @@ std::optional<std::string> CallMicrophone(const TServerStreams& streams, const T
 }
 
 TCallPlayback ChooseCallPlayback(const TServerStreams& streams, const TCallIdentity& call,
-                                 const TCallFilter& filter) {
+                                 const TCallFilter& filter, bool played) {
   TCallPlayback own{TPlaybackMatch::Own, {}, {}};
   TCallPlayback sameBinary{TPlaybackMatch::SameBinary, {}, {}};
   for (const TPlaybackStream& playback : streams.Playbacks) {
@@ -52,6 +52,9 @@ TCallPlayback ChooseCallPlayback(const TServerStreams& streams, const TCallIdent
                 [](const auto& a, const auto& b) { return a.Index < b.Index; });
       return *choice;
     }
+  }
+  if (played) {
+    return own;
   }
   return {TPlaybackMatch::DefaultOutput, {}, streams.DefaultSinkMonitor};
 }

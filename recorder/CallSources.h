@@ -48,9 +48,11 @@ struct TCallPlayback {
 // The program's playback streams: those of its processes or its name (a
 // browser's sound often comes from a separate process under the same name);
 // where there are none, those of its executable; where there are none
-// either, the default output's monitor. Our own programs' never count.
+// either, the default output's monitor. Our own programs' never count. Once
+// the program has played during the call (`played`), a moment with nothing
+// of it playing records silence, not everything the desktop plays.
 TCallPlayback ChooseCallPlayback(const TServerStreams& streams, const TCallIdentity& call,
-                                 const TCallFilter& filter);
+                                 const TCallFilter& filter, bool played = false);
 
 // One line for the log saying what the other side records and why.
 std::string CallPlaybackText(const TCallPlayback& playback, const std::string& app);

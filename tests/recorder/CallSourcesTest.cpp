@@ -100,6 +100,10 @@ TEST(CallSourcesTest, OtherSideIsTheCallProgramsSoundAlone) {
     EXPECT_EQ(ChooseCallPlayback(row.Streams, Identity(row.Streams, row.App), filter),
               row.Expected);
   }
+  const TServerStreams quiet = Server({Capture(1, zoom, "mic")}, {song});
+  EXPECT_EQ(ChooseCallPlayback(quiet, Identity(quiet, "Zoom"), filter, true),
+            (TCallPlayback{TPlaybackMatch::Own, {}, ""}))
+      << "a program that has played and falls silent is silence, not the music beside it";
 }
 
 TEST(CallSourcesTest, ProgramIsKnownWhileItsMicrophoneIsClosedForAMoment) {
