@@ -1,6 +1,9 @@
 # Release builds take Debian's hardening flags from dpkg-buildflags, as the
 # distribution's own packages do: _FORTIFY_SOURCE, the stack protector,
 # read-only relocations and immediate binding (hardening=+all), and PIE.
+# Debian 12's dpkg-buildflags stops there; stack-clash protection and
+# control-flow protection, which newer Debian releases and other
+# distributions build with, are added here.
 # Debug, asan and fuzz builds keep their own flags: fortify needs
 # optimisation, and the sanitizers bring their own checks.
 if(CMAKE_BUILD_TYPE STREQUAL "Release")
@@ -38,6 +41,11 @@ if(RECMON_HARDENING)
   # The build type decides optimisation and debug information; the package
   # is stripped anyway.
   list(FILTER _recmon_cxxflags EXCLUDE REGEX "^-(g|O[0-9s]?)$")
+  foreach(flag IN ITEMS -fstack-clash-protection -fcf-protection)
+    if(NOT flag IN_LIST _recmon_cxxflags)
+      list(APPEND _recmon_cxxflags ${flag})
+    endif()
+  endforeach()
   add_compile_options(${_recmon_cppflags} ${_recmon_cxxflags})
   add_link_options(${_recmon_ldflags})
 

@@ -29,10 +29,12 @@ foreach(page IN LISTS _recmon_man_pages)
   string(APPEND _recmon_manifest "gzip|${page}|man/man1/${name}\n")
 endforeach()
 string(APPEND _recmon_manifest "gzip|${RECMON_PACKAGING_DIR}/changelog|doc/changelog\n")
-foreach(doc IN LISTS _recmon_docs ITEMS ${PROJECT_SOURCE_DIR}/README.md)
+foreach(doc IN LISTS _recmon_docs)
   get_filename_component(name ${doc} NAME)
   string(APPEND _recmon_manifest "doc|${doc}|doc/${name}\n")
 endforeach()
+# Last, so that its links can point at the documents as installed.
+string(APPEND _recmon_manifest "readme|${PROJECT_SOURCE_DIR}/README.md|doc/README.md\n")
 list(APPEND _recmon_stage_inputs ${_recmon_man_pages} ${_recmon_docs})
 file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/package-files.manifest CONTENT "${_recmon_manifest}")
 
@@ -84,15 +86,28 @@ add_executable(recmon-layout-boxes ${RECMON_PACKAGING_DIR}/LayoutBoxes.cpp)
 target_link_libraries(recmon-layout-boxes PRIVATE RecMonModel)
 recmon_warnings(recmon-layout-boxes)
 
-# Reflows paragraphs into the lines of a Debian extended description (at most
-# 79 columns after the leading space); an empty line separates paragraphs.
-function(recmon_debian_description out)
+# The extended description, written in packaging/description as paragraphs
+# separated by empty lines, reflowed into the lines of a Debian extended
+# description (at most 79 columns after the leading space). The text is read
+# from a file rather than passed as arguments, since CMake would split an
+# argument at every ";" and lose it; inside, ";" stands in for a character
+# that CMake's lists leave alone.
+set(RECMON_DESCRIPTION_FILE ${RECMON_PACKAGING_DIR}/description)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${RECMON_DESCRIPTION_FILE})
+function(recmon_debian_description out file)
+  file(READ ${file} text)
+  string(ASCII 31 semicolon)
+  string(ASCII 30 break)
+  string(REPLACE ";" "${semicolon}" text "${text}")
+  string(STRIP "${text}" text)
+  string(REGEX REPLACE "\n[ \t]*\n[ \t\n]*" "${break}" text "${text}")
+  string(REPLACE "${break}" ";" paragraphs "${text}")
   set(lines "")
-  foreach(paragraph IN LISTS ARGN)
+  foreach(paragraph IN LISTS paragraphs)
     if(lines)
       string(APPEND lines "\n\n")
     endif()
-    string(REGEX REPLACE "[ \n]+" ";" words "${paragraph}")
+    string(REGEX REPLACE "[ \t\n]+" ";" words "${paragraph}")
     set(line "")
     foreach(word IN LISTS words)
       string(LENGTH "${line} ${word}" length)
@@ -107,25 +122,11 @@ function(recmon_debian_description out)
     endforeach()
     string(APPEND lines "${line}")
   endforeach()
+  string(REPLACE "${semicolon}" ";" lines "${lines}")
   set(${out} "${lines}" PARENT_SCOPE)
 endfunction()
 
-recmon_debian_description(CPACK_PACKAGE_DESCRIPTION
-  "Kestrum Call Monitor is a small tool window for Linux desktops that stays on
-   top of the others and shows, five times a second, the state of a call
-   recording as a separate recorder program publishes it in a shared status
-   record: whether the call is being recorded, the recording file and its size,
-   a health grade that colours the whole window, the sound levels of both
-   sides, and an expandable panel with the time elapsed and recorded, seconds
-   dropped and behind, and how full the recorder's buffer is. It docks at the
-   bottom-right corner of the screen, can be pinned, and closes itself ten
-   seconds after recording stops."
-  "This package holds the monitor, recmon; recmon-record, a call recorder that
-   records the microphone and the other parties from PulseAudio or PipeWire
-   into one stereo file and publishes its live state for the monitor; and
-   recmon-sim, a demo recorder that plays a typical call or publishes any state
-   given on its command line. The protocol that recorders follow is documented
-   in the package's documents.")
+recmon_debian_description(CPACK_PACKAGE_DESCRIPTION ${RECMON_DESCRIPTION_FILE})
 
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME ${RECMON_PACKAGE_NAME})

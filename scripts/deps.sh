@@ -4,7 +4,10 @@
 #   recmon_need_packages PKG...   installs what is missing (as root), or prints
 #                                 the one apt-get line to run and exits.
 
-RECMON_BUILD_PACKAGES="cmake ninja-build g++ pkg-config dpkg-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev libxcb1-dev libxcb-damage0-dev libxkbcommon-dev clang-format libpulse-dev libsndfile1-dev libsystemd-dev locales"
+# file: CPack's Debian generator calls it, and the package test builds a package.
+# git: the format check lists the repository's files with it.
+# libsystemd-dev: sd-bus, for the automatic recorder's desktop notifications.
+RECMON_BUILD_PACKAGES="cmake ninja-build g++ pkg-config dpkg-dev file git libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev libxcb1-dev libxcb-damage0-dev libxkbcommon-dev clang-format libpulse-dev libsndfile1-dev libsystemd-dev locales"
 # A private sound server, tones and file checks for the recorder's
 # end-to-end tests, its demo and its benchmark; a private session bus for the
 # automatic recorder's notifications.
@@ -34,10 +37,14 @@ recmon_need_packages() {
   local missing
   missing=$(recmon_missing_packages "$@")
   [ -z "$missing" ] && return 0
+  missing=${missing% }
+  local install="apt-get update && apt-get install -y --no-install-recommends $missing"
   if [ "$(id -u)" -ne 0 ]; then
     echo "These Debian packages are missing: $missing" >&2
-    echo "Install them with:" >&2
-    echo "  sudo apt-get install -y $missing" >&2
+    echo "Install them as root (it asks for root's password):" >&2
+    echo "  su -c '$install'" >&2
+    echo "or, where sudo is set up for you:" >&2
+    echo "  sudo sh -c '$install'" >&2
     echo "then run this command again." >&2
     exit 1
   fi

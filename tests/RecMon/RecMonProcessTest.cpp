@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "TestProcess.h"
 
@@ -219,6 +220,29 @@ TEST_F(RecMonProcess, WithNothingToShowTheWindowOnItSaysWhatIsMissingInOneLineAn
     EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << row.name << ": " << line;
     EXPECT_TRUE(line.starts_with("recmon: ")) << line;
     EXPECT_FALSE(Exists(Runtime.MapPath())) << row.name << ": never attached";
+  }
+}
+
+TEST_F(RecMonProcess, HelpAndVersionPrintAndExitWithoutOpeningTheWindowOrAttaching) {
+  struct Row {
+    std::vector<std::string> args;
+    const char* starts;  // what stdout begins with
+  };
+  const Row rows[] = {
+      {{"--help"}, "Usage: recmon [--help | --version]\n"},
+      {{"-h"}, "Usage: recmon [--help | --version]\n"},
+      {{"--version"}, "recmon 1."},
+      {{"--something", "--version"}, "recmon 1."},
+  };
+  // Even where no display could be opened: nothing of the window is touched.
+  const TSavedEnv display("DISPLAY");
+  ::unsetenv("DISPLAY");
+  for (const Row& row : rows) {
+    TChildProcess monitor(RECMON, row.args);
+    EXPECT_EQ(monitor.Wait(5s), 0) << row.args.front() << ": " << monitor.Errors();
+    EXPECT_TRUE(monitor.Output().starts_with(row.starts)) << monitor.Output();
+    EXPECT_EQ(monitor.Errors(), "") << row.args.front();
+    EXPECT_FALSE(Exists(Runtime.MapPath())) << row.args.front() << ": never attached";
   }
 }
 
