@@ -15,6 +15,9 @@ constexpr pa_usec_t kFragmentUsec = 20000;
 // Stereo is asked for whatever the output has: the server downmixes any
 // layout by its standard weights, and we average the two.
 constexpr unsigned kChannels = 2;
+// The number under which a whole output's monitor is kept: no playback
+// stream has it.
+constexpr std::uint32_t kWholeOutput = PA_INVALID_INDEX;
 
 }  // namespace
 
@@ -131,7 +134,9 @@ void TCallPlaybackCapture::Open(const TPlaybackStream& wanted) {
   if (st->Stream == nullptr) {
     return;
   }
-  pa_stream_set_monitor_stream(st->Stream, wanted.Index);
+  if (wanted.Index != kWholeOutput) {
+    pa_stream_set_monitor_stream(st->Stream, wanted.Index);
+  }
   pa_stream_set_read_callback(st->Stream, OnRead, st.get());
   pa_stream_set_state_callback(st->Stream, OnState, st.get());
   pa_buffer_attr attr{};
@@ -162,7 +167,11 @@ void TCallPlaybackCapture::Close(std::uint32_t index) {
   Mixer_.Remove(index);
 }
 
-void TCallPlaybackCapture::Follow(const std::vector<TPlaybackStream>& streams) {
+void TCallPlaybackCapture::Follow(const TCallPlayback& choice) {
+  std::vector<TPlaybackStream> streams = choice.Streams;
+  if (choice.Match == TPlaybackMatch::DefaultOutput) {
+    streams = {TPlaybackStream{kWholeOutput, {}, "", choice.Monitor}};
+  }
   Wanted_ = streams;
   std::vector<std::uint32_t> gone;
   for (const auto& [index, st] : Streams_) {

@@ -16,6 +16,7 @@
 #include <span>
 #include <vector>
 
+#include "CallSources.h"
 #include "ServerStreams.h"
 #include "StreamMixer.h"
 
@@ -41,8 +42,8 @@ class TCallPlaybackCapture final {
   TCallPlaybackCapture(const TCallPlaybackCapture&) = delete;
   TCallPlaybackCapture& operator=(const TCallPlaybackCapture&) = delete;
 
-  // The streams to record now.
-  void Follow(const std::vector<TPlaybackStream>& streams);
+  // What to record now: the program's streams, or the whole default output.
+  void Follow(const TCallPlayback& choice);
   // The connection was made anew (the server restarted): the old streams
   // are gone with it, and `context` records from now on.
   void Reconnect(pa_context* context);

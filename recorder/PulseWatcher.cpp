@@ -72,7 +72,12 @@ struct TPulseWatcher::TState {
   std::string ServerName;
   std::string DefaultSink;
   std::map<std::uint32_t, TStreamOwner> Clients;
-  std::map<std::uint32_t, std::pair<std::string, bool>> Sources;       // name, is a monitor
+  struct TSource {
+    std::string Name;
+    bool Monitor = false;
+    std::uint8_t Channels = 1;
+  };
+  std::map<std::uint32_t, TSource> Sources;
   std::map<std::uint32_t, std::pair<std::string, std::string>> Sinks;  // name, monitor
   struct TRawCapture {
     TCaptureStream Stream;
@@ -259,7 +264,8 @@ void TPulseWatcher::TState::Ask() {
           s->Answered();
           return;
         }
-        s->Sources[i->index] = {OrEmpty(i->name), i->monitor_of_sink != PA_INVALID_INDEX};
+        s->Sources[i->index] = {OrEmpty(i->name), i->monitor_of_sink != PA_INVALID_INDEX,
+                                i->sample_spec.channels};
       },
       this));
   run(pa_context_get_source_output_info_list(
@@ -311,8 +317,9 @@ void TPulseWatcher::TState::Answered() {
       Complete(raw.Stream.Owner, client->second);
     }
     if (const auto source = Sources.find(raw.Source); source != Sources.end()) {
-      raw.Stream.Source = source->second.first;
-      raw.Stream.SourceIsMonitor = source->second.second;
+      raw.Stream.Source = source->second.Name;
+      raw.Stream.SourceIsMonitor = source->second.Monitor;
+      raw.Stream.SourceChannels = source->second.Channels;
     }
     streams.Captures.push_back(std::move(raw.Stream));
   }

@@ -28,6 +28,7 @@ struct TCaptureStream {
   TStreamOwner Owner;
   std::string Source;            // the source it records
   bool SourceIsMonitor = false;  // the source is an output's monitor
+  std::uint8_t SourceChannels = 1;
   std::uint32_t RateHz = 0;
   bool operator==(const TCaptureStream&) const = default;
 };

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "AutoRecorder.h"
+#include "CallRecording.h"
 #include "Recorder.h"
 #include "RecorderArgs.h"
 
@@ -29,6 +31,9 @@ int main(int argc, char** argv) {
   if (options.Help) {
     std::cout << RecorderHelpText;
     return kExitDone;
+  }
+  if (options.Auto) {
+    return RunAutoRecorder(options, stopSignals, std::cout, std::cerr, StartCallRecording);
   }
   return RunRecorder(options, stopSignals, std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1)
       .ExitStatus;

@@ -1,0 +1,233 @@
+// recmon-record --auto as a user has it: the real program on a private sound
+// server, a stand-in call program (microphone and a 1 kHz tone, one process)
+// beside a music player playing 440 Hz, the record read as the monitor reads
+// it, the files checked with sox, and notifications through a stand-in
+// notification service on a private session bus.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "RecMonChannel.h"
+#include "SessionBus.h"
+#include "SoundServer.h"
+#include "StatusLock.h"
+#include "TestProcess.h"
+
+namespace recmon {
+namespace {
+
+using namespace std::chrono_literals;
+using test::TChildProcess;
+using TClock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+constexpr const char* kCallApp = "TestCall";
+constexpr int kCallHz = 1000;
+constexpr int kMusicHz = 440;
+
+// RMS of one channel of a stretch of a file within a frequency band, so a
+// tone is told from another played at the same time. A steep filter: a 0.5
+// tone in the band reads 0.353, one 500 Hz away below 0.001.
+double BandRms(const std::string& file, int channel, double start, double length, int lowHz,
+               int highHz) {
+  const test::TRun run = test::RunToEnd(
+      "/usr/bin/sox", {file, "-n", "remix", std::to_string(channel), "trim", std::to_string(start),
+                       std::to_string(length), "sinc", "-t", "20",
+                       std::to_string(lowHz) + "-" + std::to_string(highHz), "stat"});
+  const auto at = run.Err.find("RMS     amplitude:");
+  if (run.Status != 0 || at == std::string::npos) {
+    ADD_FAILURE() << "sox could not read " << file << ": " << run.Err;
+    return -1;
+  }
+  return std::strtod(run.Err.c_str() + run.Err.find(':', at) + 1, nullptr);
+}
+
+class AutoRecorderProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Home = Runtime.Path + "/home";
+    Calls = Runtime.Path + "/calls";
+    ::mkdir(Home.c_str(), 0700);
+    ::setenv("HOME", Home.c_str(), 1);
+    ::unsetenv("DISPLAY");
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    Monitor.Create();
+    Server = std::make_unique<test::TSoundServer>(Runtime.Path, true);
+    const std::string music = Runtime.Path + "/music.wav";
+    test::MakeTone(music, 2, kMusicHz, 120);
+    Music = std::make_unique<TChildProcess>("/usr/bin/paplay",
+                                            std::vector<std::string>{"--client-name=Music", music});
+  }
+  void TearDown() override {
+    Music.reset();
+    Server.reset();
+    ::unsetenv("HOME");
+  }
+
+  std::unique_ptr<TChildProcess> StartRecorder(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args{"--auto", "--no-monitor", "--folder", Calls};
+    args.insert(args.end(), extra.begin(), extra.end());
+    auto recorder = std::make_unique<TChildProcess>(RECMON_RECORD, args);
+    // Connected and watching once it says so; give it a moment.
+    std::this_thread::sleep_for(700ms);
+    return recorder;
+  }
+  std::unique_ptr<TChildProcess> StartCall(const std::string& app = kCallApp) {
+    auto call = std::make_unique<TChildProcess>(
+        RECMON_TEST_CALL, std::vector<std::string>{app, std::to_string(kCallHz)});
+    EXPECT_EQ(call->ReadLine(5s), "READY") << call->Errors();
+    return call;
+  }
+  std::optional<TRecMonSnapshot> Record() {
+    const TStatusLock lock(Monitor);
+    return DecodeStatus(Monitor.View());
+  }
+  // How long until the record's Recording is `on`, polled as the monitor does.
+  std::optional<std::chrono::duration<double>> UntilRecording(bool on, std::chrono::seconds limit) {
+    const auto start = TClock::now();
+    while (TClock::now() - start < limit) {
+      const auto record = Record();
+      if (record && record->Recording == on) {
+        return TClock::now() - start;
+      }
+      std::this_thread::sleep_for(50ms);
+    }
+    return std::nullopt;
+  }
+
+  test::TRuntimeDir Runtime;
+  std::string Home;
+  std::string Calls;
+  TRecMonChannel Monitor;
+  std::unique_ptr<test::TSoundServer> Server;
+  std::unique_ptr<TChildProcess> Music;
+};
+
+TEST_F(AutoRecorderProcessTest, EachCallOfTheProgramAloneInItsOwnFileAndNotified) {
+  const test::TSessionBus bus(Runtime.Path);
+  TChildProcess notifications(RECMON_TEST_NOTIFICATIONS, {"body", "actions"});
+  ASSERT_EQ(notifications.ReadLine(5s), "READY") << notifications.Errors();
+  auto recorder = StartRecorder({"--ignore", "Ignored"});
+
+  // An ignored program holding its microphone is no call.
+  {
+    auto ignored = StartCall("Ignored");
+    EXPECT_EQ(recorder->ReadLine(3500ms), std::nullopt) << recorder->Errors();
+  }
+
+  // The call: recorded within 3 s of the program opening its microphone.
+  const auto opened = TClock::now();
+  auto call = StartCall();
+  const auto path = recorder->ReadLine(5s);
+  ASSERT_TRUE(path) << recorder->Errors();
+  const auto recording = UntilRecording(true, 5s);
+  ASSERT_TRUE(recording) << "the monitor's record says Recording";
+  const std::chrono::duration<double> began = TClock::now() - opened;
+  EXPECT_LT(began.count(), 3.0) << "from opening the microphone to Recording";
+  EXPECT_EQ(fs::path(*path).parent_path(), Calls);
+  EXPECT_TRUE(fs::path(*path).filename().string().starts_with("call-"));
+  EXPECT_TRUE(fs::path(*path).filename().string().ends_with("-TestCall.wav")) << *path;
+  EXPECT_EQ(Record()->FileName, *path);
+
+  // Muted for longer than the end rule: the stream stays, so does the call.
+  std::this_thread::sleep_for(2s);
+  call->Signal(SIGUSR1);
+  ASSERT_EQ(call->ReadLine(2s), "MUTED");
+  std::this_thread::sleep_for(6500ms);
+  EXPECT_TRUE(Record()->Recording) << "muting does not end the call";
+  call->Signal(SIGUSR1);
+  ASSERT_EQ(call->ReadLine(2s), "UNMUTED");
+  // Reopening the microphone does not split it either.
+  call->Signal(SIGUSR2);
+  ASSERT_EQ(call->ReadLine(3s), "MIC CLOSED");
+  ASSERT_EQ(call->ReadLine(3s), "MIC OPEN");
+  std::this_thread::sleep_for(1s);
+
+  // Closing the microphone ends the call within 6 s, not before 5.
+  call.reset();
+  const auto closed = TClock::now();
+  const auto ended = UntilRecording(false, 10s);
+  ASSERT_TRUE(ended);
+  EXPECT_LT(ended->count(), 6.0);
+  EXPECT_GT(ended->count(), 4.5);
+  EXPECT_EQ(recorder->ReadLine(0ms), std::nullopt) << "one call, one file";
+
+  const auto notice = notifications.ReadLine(5s);
+  ASSERT_TRUE(notice) << recorder->Errors();
+  EXPECT_NE(notice->find("|Call recorded|TestCall, "), std::string::npos) << *notice;
+  EXPECT_NE(notice->find("\\n" + *path + "|"), std::string::npos) << *notice;
+  EXPECT_NE(notice->find("open-folder"), std::string::npos) << *notice;
+
+  // The file: the call's tone on the right all through, never the music
+  // beside it; then the 5 s without a microphone.
+  const auto seconds = test::SoundSeconds(*path);
+  ASSERT_TRUE(seconds);
+  const std::chrono::duration<double> held = closed - opened;
+  EXPECT_NEAR(*seconds, held.count() - 2 + 5, 1.0) << "from the call's start to 5 s after";
+  for (double at = 0.5; at + 1 < held.count() - 2.5; at += 1) {
+    EXPECT_GT(BandRms(*path, 2, at, 1, kCallHz - 50, kCallHz + 50), 0.3) << "at " << at << " s";
+  }
+  EXPECT_LT(BandRms(*path, 2, 0.5, *seconds - 1, kMusicHz - 40, kMusicHz + 40), 0.005)
+      << "no music";
+
+  // A second call, a second file.
+  call = StartCall();
+  const auto second = recorder->ReadLine(5s);
+  ASSERT_TRUE(second) << recorder->Errors();
+  EXPECT_NE(*second, *path);
+  std::this_thread::sleep_for(1s);
+  call.reset();
+  EXPECT_TRUE(UntilRecording(false, 10s));
+  const auto secondNotice = notifications.ReadLine(5s);
+  ASSERT_TRUE(secondNotice);
+  EXPECT_NE(secondNotice->find(*second), std::string::npos);
+
+  recorder->Signal(SIGTERM);
+  EXPECT_EQ(recorder->Wait(5s), 0) << recorder->Errors();
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(Calls)) {
+    files.push_back(entry.path().string());
+  }
+  EXPECT_EQ(files.size(), 2U) << "nothing for the ignored program";
+}
+
+TEST_F(AutoRecorderProcessTest, ServerRestartedMidCallContinuesTheSameFile) {
+  auto recorder = StartRecorder();
+  auto call = StartCall();
+  const auto path = recorder->ReadLine(5s);
+  ASSERT_TRUE(path) << recorder->Errors();
+  std::this_thread::sleep_for(3s);
+
+  // The server goes and comes back; the call program reconnects, as call
+  // programs do.
+  const auto killed = TClock::now();
+  Music.reset();
+  Server->Kill();
+  Server.reset();
+  Server = std::make_unique<test::TSoundServer>(Runtime.Path, true);
+  call = StartCall();
+  const std::chrono::duration<double> away = TClock::now() - killed;
+  std::this_thread::sleep_for(4s);
+  EXPECT_TRUE(Record()->Recording);
+  EXPECT_EQ(Record()->FileName, *path);
+  call.reset();
+  ASSERT_TRUE(UntilRecording(false, 10s));
+  EXPECT_EQ(recorder->ReadLine(0ms), std::nullopt) << "no second file";
+
+  const auto seconds = test::SoundSeconds(*path);
+  ASSERT_TRUE(seconds);
+  EXPECT_GT(*seconds, 3 + away.count() + 4 + 4) << "the whole call in one file";
+  EXPECT_GT(BandRms(*path, 2, 0.5, 2, kCallHz - 50, kCallHz + 50), 0.3) << "before";
+  EXPECT_GT(BandRms(*path, 2, *seconds - 5 - 3, 2, kCallHz - 50, kCallHz + 50), 0.3) << "after";
+  recorder->Signal(SIGTERM);
+  EXPECT_EQ(recorder->Wait(5s), 0) << recorder->Errors();
+}
+
+}  // namespace
+}  // namespace recmon
