@@ -197,6 +197,17 @@ void TCallRecording::Follow(const std::optional<TServerStreams>& streams,
     if (!Connection_) {
       return;
     }
+    // The time the server was away is silence on both sides, counted as
+    // lost, so the file keeps the wall clock's timeline.
+    if (Sink_.Origin()) {
+      Connection_->Locked([&] {
+        const TFramePos gap = Sink_.PositionAt(TClock::now()) - Sink_.Furthest();
+        if (gap > 0) {
+          Sink_.OnHole(TSide::Mic, static_cast<std::size_t>(gap));
+          Sink_.OnHole(TSide::Others, static_cast<std::size_t>(gap));
+        }
+      });
+    }
   }
   FollowMicrophone(streams.value(), identity);
   FollowPlayback(streams.value(), identity);

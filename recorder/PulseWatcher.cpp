@@ -18,7 +18,7 @@ namespace {
 
 // Reconnect attempts after the server went away: soon, then less often.
 constexpr pa_usec_t kFirstRetryUsec = 100 * PA_USEC_PER_MSEC;
-constexpr pa_usec_t kLongestRetryUsec = 2 * PA_USEC_PER_SEC;
+constexpr pa_usec_t kLongestRetryUsec = PA_USEC_PER_SEC;
 
 std::string OrEmpty(const char* text) {
   return text != nullptr ? text : "";
