@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "RecMonChannel.h"
@@ -228,6 +230,77 @@ TEST_F(AutoRecorderProcessTest, ServerRestartedMidCallContinuesTheSameFile) {
   EXPECT_GT(BandRms(*path, 2, *seconds - 5 - 1.5, 1.5, kCallHz - 50, kCallHz + 50), 0.3) << "after";
   recorder->Signal(SIGTERM);
   EXPECT_EQ(recorder->Wait(5s), 0) << recorder->Errors();
+}
+
+// The processes whose parent is `parent` and whose name is `name`.
+std::vector<pid_t> Children(pid_t parent, const std::string& name) {
+  std::vector<pid_t> found;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string pid = entry.path().filename().string();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) {
+      continue;
+    }
+    std::ifstream in(entry.path() / "stat");
+    std::string stat;
+    std::getline(in, stat);
+    // pid (comm) state ppid ...
+    const auto open = stat.find('(');
+    const auto close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos) {
+      continue;
+    }
+    std::istringstream rest(stat.substr(close + 2));
+    std::string state;
+    pid_t ppid = 0;
+    rest >> state >> ppid;
+    if (ppid == parent && stat.substr(open + 1, close - open - 1) == name && state != "Z") {
+      found.push_back(std::stoi(pid));
+    }
+  }
+  return found;
+}
+
+TEST_F(AutoRecorderProcessTest, TheMonitorAppearsForTheCallAndClosesItselfAfterIt) {
+  if (std::system("command -v Xvfb >/dev/null") != 0) {
+    GTEST_SKIP() << "no Xvfb";
+  }
+  TChildProcess xserver("/bin/sh", {"-c", "exec Xvfb -displayfd 1 -nolisten tcp 2>/dev/null"});
+  const auto display = xserver.ReadLine(10s);
+  ASSERT_TRUE(display) << xserver.Errors();
+  ::unsetenv("QT_QPA_PLATFORM");
+  ::setenv("DISPLAY", (":" + *display).c_str(), 1);
+  auto recorder = std::make_unique<TChildProcess>(
+      RECMON_RECORD, std::vector<std::string>{"--auto", "--folder", Calls});
+  std::this_thread::sleep_for(700ms);
+  const pid_t recorderPid = [&] {
+    const auto pids = Children(::getpid(), "recmon-record");
+    return pids.size() == 1 ? pids[0] : -1;
+  }();
+  ASSERT_GT(recorderPid, 0);
+  EXPECT_TRUE(Children(recorderPid, "recmon").empty()) << "no monitor while no call";
+
+  auto call = StartCall();
+  ASSERT_TRUE(recorder->ReadLine(5s)) << recorder->Errors();
+  std::vector<pid_t> monitors;
+  for (int i = 0; i < 40 && monitors.empty(); ++i) {
+    std::this_thread::sleep_for(100ms);
+    monitors = Children(recorderPid, "recmon");
+  }
+  ASSERT_EQ(monitors.size(), 1U) << "the monitor is shown for the call";
+  std::this_thread::sleep_for(2s);
+  call.reset();
+  ASSERT_TRUE(UntilRecording(false, 10s));
+  const auto ended = TClock::now();
+  while (fs::exists("/proc/" + std::to_string(monitors[0])) && TClock::now() - ended < 20s) {
+    std::this_thread::sleep_for(100ms);
+  }
+  const std::chrono::duration<double> open = TClock::now() - ended;
+  EXPECT_FALSE(fs::exists("/proc/" + std::to_string(monitors[0])))
+      << "closed by itself and reaped by the recorder, no zombie left";
+  EXPECT_GT(open.count(), 9.0) << "it closes itself ten seconds after the call";
+  recorder->Signal(SIGTERM);
+  EXPECT_EQ(recorder->Wait(5s), 0) << recorder->Errors();
+  ::unsetenv("DISPLAY");
 }
 
 }  // namespace
