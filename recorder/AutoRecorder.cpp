@@ -40,16 +40,7 @@ constexpr const char* kFolderOpener = "xdg-open";
 // A new file's path for a call of `app`: a dated name with the program's
 // name in the chosen folder, which is made (private to the user) if missing.
 std::string NewCallPath(const TRecorderOptions& options, const std::string& app, std::time_t now) {
-  const std::string folder = options.Folder
-                                 ? fs::absolute(*options.Folder).lexically_normal().string()
-                                 : DefaultCallsFolder();
-  std::error_code error;
-  if (!fs::is_directory(folder, error)) {
-    fs::create_directories(fs::path(folder).parent_path(), error);
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-      throw std::system_error(errno, std::generic_category(), "cannot create the folder " + folder);
-    }
-  }
+  const std::string folder = MakeCallsFolder(options.Folder);
   std::tm local{};
   ::localtime_r(&now, &local);
   std::string path = FreePath(folder, AppCallFileName(local, app, ChosenExtension(options)),

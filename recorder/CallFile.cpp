@@ -2,10 +2,12 @@
 
 #include <pwd.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +15,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "CallNames.h"
 #include "RecorderArgs.h"
 
 namespace recmon {
@@ -126,6 +129,36 @@ std::string ResolveCallPath(const std::string* file, std::time_t now) {
   std::tm local{};
   ::localtime_r(&now, &local);
   return FreeCallPath(folder, local, [](const std::string& path) {
+    std::error_code ignored;
+    return fs::exists(fs::symlink_status(path, ignored));
+  });
+}
+
+std::string MakeCallsFolder(const std::optional<std::string>& folder) {
+  const std::string path =
+      folder ? fs::absolute(*folder).lexically_normal().string() : DefaultCallsFolder();
+  std::error_code error;
+  if (fs::is_directory(path, error)) {
+    return path;
+  }
+  fs::create_directories(fs::path(path).parent_path(), error);
+  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+    throw std::runtime_error("cannot create the folder " + path + ": " +
+                             std::generic_category().message(errno));
+  }
+  return path;
+}
+
+std::string ResolveCallPath(const TRecorderOptions& options, std::time_t now) {
+  if (options.File) {
+    return ResolveCallPath(&*options.File, now);
+  }
+  const std::string folder = MakeCallsFolder(options.Folder);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "call-%Y-%m-%d-%H%M%S", &local);
+  return FreePath(folder, stamp + ChosenExtension(options), [](const std::string& path) {
     std::error_code ignored;
     return fs::exists(fs::symlink_status(path, ignored));
   });

@@ -4,6 +4,7 @@
 
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace recmon {
@@ -28,6 +29,17 @@ std::string FreeCallPath(const std::string& folder, const std::tm& local,
 
 // The Calls folder in the user's music folder (not created here).
 std::string DefaultCallsFolder();
+
+// The folder of dated recordings: --folder as an absolute path, or the Calls
+// folder; created when missing, private to the user (calls are personal).
+// Raises std::runtime_error when it cannot be made.
+std::string MakeCallsFolder(const std::optional<std::string>& folder);
+
+struct TRecorderOptions;
+
+// ResolveCallPath for a command line: FILE, or a free dated name in the
+// folder and format that --folder and --format choose.
+std::string ResolveCallPath(const TRecorderOptions& options, std::time_t now);
 
 // The file to record into, as an absolute path: FILE as given (relative to
 // the working folder), or a free dated name in the Calls folder of the user's

@@ -60,7 +60,7 @@ TRecordingResult RunRecorder(const TRecorderOptions& options, const sigset_t& st
       return result;
     }
     sources = ChooseSources(server, options);
-    result.Path = ResolveCallPath(options.File ? &*options.File : nullptr, std::time(nullptr));
+    result.Path = ResolveCallPath(options, std::time(nullptr));
     if (result.Path.size() > RecMonFileNameSize) {
       return fail(kExitUsage, "the path " + result.Path + " is longer than the " +
                                   std::to_string(RecMonFileNameSize) +

@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "CallFile.h"
 #include "CallNames.h"
 #include "RecorderArgs.h"
+#include "TestProcess.h"
 
 namespace recmon {
 namespace {
@@ -127,6 +132,27 @@ TEST(CallFileTest, CallFilesNamedAfterDateAndProgram) {
   EXPECT_EQ(FreePath("/c", "call-2024-03-07-090501-zoom.us.flac", exists),
             "/c/call-2024-03-07-090501-zoom.us.flac")
       << "a dot in the program's name is not taken for the extension's";
+}
+
+TEST(CallFileTest, FolderAndFormatChooseWhereADatedRecordingGoes) {
+  const test::TRuntimeDir scratch;
+  TRecorderOptions options;
+  options.Folder = scratch.Path + "/calls/new";
+  options.Format = "flac";
+  const std::time_t now = 1709802301;  // 2024-03-07 09:05:01 UTC
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  const std::string path = ResolveCallPath(options, now);
+  EXPECT_EQ(path, *options.Folder + "/" + CallFileName(local).substr(0, 22) + ".flac");
+  struct stat st {};
+  ASSERT_EQ(::stat(options.Folder->c_str(), &st), 0) << "the folder is made";
+  EXPECT_EQ(st.st_mode & 0777, 0700U) << "private: calls are personal";
+  std::ofstream(path) << "taken";
+  EXPECT_EQ(ResolveCallPath(options, now), path.substr(0, path.size() - 5) + "-2.flac");
+  options.Folder.reset();
+  options.Format.reset();
+  options.File = "relative.wav";
+  EXPECT_EQ(ResolveCallPath(options, now), std::filesystem::absolute("relative.wav").string());
 }
 
 }  // namespace
