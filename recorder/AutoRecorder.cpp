@@ -107,7 +107,7 @@ class TAutoRecorder final {
   void OnReport(TClock::time_point now);
   void OnEvents(const std::vector<TCallEvent>& events);
   void Begin(const std::string& app);
-  void End(const std::string& why);
+  TCallResult End(const std::string& why);
   void ShowMonitor();
   void Reap();
 
@@ -201,13 +201,14 @@ void TAutoRecorder::ShowMonitor() {
   LastMonitorOutcome_ = outcome;
 }
 
-void TAutoRecorder::End(const std::string& why) {
+TCallResult TAutoRecorder::End(const std::string& why) {
   const TCallResult result = Recording_->Finish();
   Recording_.reset();
   Err_ << "recmon-record: " << Identity_.App << "'s call " << why << " after "
        << CallLengthText(result.Seconds) << "; " << result.Path
        << (result.Failure.empty() ? "" : " (" + result.Failure + ")") << std::endl;
   Notifier_.Notify({Identity_.App, result.Path, result.Seconds, result.Failure, !result.Created});
+  return result;
 }
 
 void TAutoRecorder::OnEvents(const std::vector<TCallEvent>& events) {
@@ -270,8 +271,11 @@ int TAutoRecorder::Run(const sigset_t& stopSignals) {
     }
     Notifier_.Process();
     if (Recording_ && Recording_->Stopped()) {
-      End("stopped");
-      Detector_.Abandon();
+      if (End("stopped").ServerAway) {
+        Detector_.Forget();
+      } else {
+        Detector_.Abandon();
+      }
     }
     if (!stopping) {
       OnEvents(Detector_.Advance(now));

@@ -33,6 +33,9 @@ struct TCallResult {
   double Seconds = 0;    // the file's length
   std::string Failure;   // why it stopped early; empty when it did not
   bool Created = false;  // a file was made at all
+  // It stopped because the server stayed away, not for a fault of its own:
+  // a call that goes on once the server is back gets a new file.
+  bool ServerAway = false;
 };
 
 // One call's recording, as the automatic recorder drives it.

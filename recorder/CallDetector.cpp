@@ -89,6 +89,11 @@ void TCallDetector::Abandon() {
   CallAbsentSince_.reset();
 }
 
+void TCallDetector::Forget() {
+  Call_.reset();
+  CallAbsentSince_.reset();
+}
+
 std::vector<TCallEvent> TCallDetector::Advance(TDetectorTime now) {
   std::vector<TCallEvent> events;
   if (Call_ && CallAbsentSince_ && now >= *CallAbsentSince_ + kCallEndsAfter) {

@@ -74,6 +74,9 @@ class TCallDetector final {
   // good. Its program must close its microphone before it can begin another,
   // so a failure does not start a new file over and over.
   void Abandon();
+  // Ends the current call without an event and without holding its program
+  // back: if it still holds a microphone, a new call begins by the rules.
+  void Forget();
 
   // The calls that ended and began by `now`, in that order.
   std::vector<TCallEvent> Advance(TDetectorTime now);

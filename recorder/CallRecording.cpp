@@ -34,6 +34,10 @@ constexpr auto kPublishInterval = 200ms;
 constexpr auto kDrainTimeout = 300ms;
 // Tries for the last record, 50 ms apart.
 constexpr int kFinalPublishTries = 40;
+// A server away for longer ends the call's recording: the call is most
+// likely over, and the monitor must not show a recording that records
+// nothing.
+constexpr auto kServerAwayLimit = 60s;
 
 class TCallRecording final : public ICallRecording {
  public:
@@ -81,6 +85,8 @@ class TCallRecording final : public ICallRecording {
   mutable std::mutex Mutex_;
   std::condition_variable Wake_;
   bool Ending_ = false;
+  bool GaveUpOnServer_ = false;
+  std::optional<TClock::time_point> AwaySince_;
   std::optional<std::string> Failure_;
   std::thread Publisher_;
 };
@@ -189,7 +195,15 @@ void TCallRecording::Follow(const std::optional<TServerStreams>& streams,
     // The server went away: this connection is dead; the next view comes
     // from the server that replaces it.
     Disconnect();
+    const std::lock_guard lock(Mutex_);
+    if (!AwaySince_) {
+      AwaySince_ = TClock::now();
+    }
     return;
+  }
+  {
+    const std::lock_guard lock(Mutex_);
+    AwaySince_.reset();
   }
   if (!Connection_ || Connection_->Failure()) {
     Disconnect();
@@ -260,9 +274,17 @@ void TCallRecording::PublishLoop() {
     if (Wake_.wait_until(lock, next, [&] { return Ending_; })) {
       break;
     }
+    const bool awayTooLong = AwaySince_ && TClock::now() - *AwaySince_ > kServerAwayLimit;
     lock.unlock();
     if (const auto broken = Writer_->Failure()) {
       Fail(*broken);
+    }
+    if (awayTooLong) {
+      {
+        const std::lock_guard held(Mutex_);
+        GaveUpOnServer_ = true;
+      }
+      Fail("the sound server went away and did not come back within a minute");
     }
     const double micRms = Sink_.TakeRms(TSide::Mic);
     const double othersRms = Sink_.TakeRms(TSide::Others);
@@ -298,6 +320,7 @@ TCallResult TCallRecording::Finish() {
   {
     const std::lock_guard lock(Mutex_);
     result.Failure = Failure_.value_or("");
+    result.ServerAway = GaveUpOnServer_;
   }
   if (const auto broken = Writer_->Failure(); broken && result.Failure.empty()) {
     result.Failure = *broken;

@@ -31,7 +31,8 @@ TCaptureStream Mic(const std::string& app, const std::string& source = "mic",
 
 struct TGone {};
 struct TAbandon {};
-using TChange = std::variant<std::vector<TCaptureStream>, TGone, TAbandon>;
+struct TForget {};
+using TChange = std::variant<std::vector<TCaptureStream>, TGone, TAbandon, TForget>;
 
 struct TStep {
   int AtMs = 0;
@@ -81,6 +82,8 @@ std::vector<std::string> Play(const TScenario& scenario) {
             detector.SetServerGone();
           } else if constexpr (std::is_same_v<T, TAbandon>) {
             detector.Abandon();
+          } else if constexpr (std::is_same_v<T, TForget>) {
+            detector.Forget();
           } else {
             detector.SetStreams(what, change);
           }
@@ -174,6 +177,12 @@ TEST(CallDetectorTest, CallsBeginAndEndByTheTimeRules) {
         {8000, TStreams{}},
         {9000, TStreams{Mic("Zoom")}}},
        {"+Zoom@2000", "+Zoom@11000"}},
+      {"a call given up while the server is away begins again when the program is back",
+       {{0, TStreams{Mic("Zoom")}},
+        {5000, TGone{}},
+        {10000, TForget{}},
+        {12000, TStreams{Mic("Zoom")}}},
+       {"+Zoom@2000", "+Zoom@14000"}},
       {"--ignore by name, in any case",
        {{0, TStreams{Mic("Zoom"), Mic("Skype")}}},
        {"+Skype@2000"},
