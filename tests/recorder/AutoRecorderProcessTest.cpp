@@ -83,7 +83,9 @@ class AutoRecorderProcessTest : public ::testing::Test {
   std::unique_ptr<TChildProcess> StartCall(const std::string& app = kCallApp) {
     auto call = std::make_unique<TChildProcess>(
         RECMON_TEST_CALL, std::vector<std::string>{app, std::to_string(kCallHz)});
-    EXPECT_EQ(call->ReadLine(5s), "READY") << call->Errors();
+    const auto ready = call->ReadLine(5s);
+    EXPECT_TRUE(ready && ready->starts_with("READY ")) << call->Errors();
+    MicStream = ready ? ready->substr(6) : "";
     return call;
   }
   std::optional<TRecMonSnapshot> Record() {
@@ -109,6 +111,7 @@ class AutoRecorderProcessTest : public ::testing::Test {
   TRecMonChannel Monitor;
   std::unique_ptr<test::TSoundServer> Server;
   std::unique_ptr<TChildProcess> Music;
+  std::string MicStream;  // the stand-in call program's capture stream
 };
 
 TEST_F(AutoRecorderProcessTest, EachCallOfTheProgramAloneInItsOwnFileAndNotified) {
@@ -228,6 +231,49 @@ TEST_F(AutoRecorderProcessTest, ServerRestartedMidCallContinuesTheSameFile) {
   EXPECT_GT(BandRms(*path, 2, 0.5, 2, kCallHz - 50, kCallHz + 50), 0.3) << "before";
   // The program is back for 4 s before it closes; the last 1.5 s of them.
   EXPECT_GT(BandRms(*path, 2, *seconds - 5 - 1.5, 1.5, kCallHz - 50, kCallHz + 50), 0.3) << "after";
+  recorder->Signal(SIGTERM);
+  EXPECT_EQ(recorder->Wait(5s), 0) << recorder->Errors();
+}
+
+TEST_F(AutoRecorderProcessTest, TheMicrophoneIsFollowedWhereTheProgramMovesIt) {
+  // A second microphone with a voice of its own; each plays its own tone.
+  for (const std::vector<std::string>& module :
+       {std::vector<std::string>{"load-module", "module-null-sink", "sink_name=micfeed2",
+                                 "channels=1", "rate=48000"},
+        std::vector<std::string>{"load-module", "module-remap-source", "source_name=mic2",
+                                 "master=micfeed2.monitor", "channels=1"}}) {
+    ASSERT_EQ(test::RunToEnd("/usr/bin/pactl", module).Status, 0);
+  }
+  const std::string low = Runtime.Path + "/600.wav";
+  const std::string high = Runtime.Path + "/1500.wav";
+  test::MakeTone(low, 1, 600, 60);
+  test::MakeTone(high, 1, 1500, 60);
+  TChildProcess first("/usr/bin/paplay", {"--device=micfeed", low});
+  TChildProcess second("/usr/bin/paplay", {"--device=micfeed2", high});
+  std::this_thread::sleep_for(1s);
+  auto recorder = StartRecorder();
+  auto call = StartCall();
+  const auto path = recorder->ReadLine(5s);
+  ASSERT_TRUE(path) << recorder->Errors();
+  std::this_thread::sleep_for(3s);
+  // The user picks another microphone in the call program.
+  bool moved = false;
+  for (int i = 0; i < 20 && !moved; ++i) {
+    moved = test::RunToEnd("/usr/bin/pactl", {"move-source-output", MicStream, "mic2"}).Status == 0;
+    std::this_thread::sleep_for(100ms);
+  }
+  ASSERT_TRUE(moved);
+  std::this_thread::sleep_for(4s);
+  call.reset();
+  ASSERT_TRUE(UntilRecording(false, 10s));
+  EXPECT_EQ(recorder->ReadLine(0ms), std::nullopt) << "one call, one file";
+  const auto seconds = test::SoundSeconds(*path);
+  ASSERT_TRUE(seconds);
+  EXPECT_GT(BandRms(*path, 1, 0.5, 1.5, 550, 650), 0.3) << "the first microphone";
+  EXPECT_LT(BandRms(*path, 1, 0.5, 1.5, 1400, 1600), 0.005);
+  const double before = *seconds - 5;  // the program closed its microphone here
+  EXPECT_GT(BandRms(*path, 1, before - 2.5, 2, 1400, 1600), 0.3) << "the second microphone";
+  EXPECT_LT(BandRms(*path, 1, before - 2.5, 2, 550, 650), 0.005);
   recorder->Signal(SIGTERM);
   EXPECT_EQ(recorder->Wait(5s), 0) << recorder->Errors();
 }
