@@ -189,7 +189,7 @@ void TAutoRecorder::Begin(const std::string& app) {
 }
 
 void TAutoRecorder::ShowMonitor() {
-  const auto outcome = Launcher_.Show(Notifier_.SessionEnvironment());
+  const auto outcome = Launcher_.Show([this] { return Notifier_.SessionEnvironment(); });
   // Each kind of trouble once, not at every call.
   if (outcome != LastMonitorOutcome_) {
     if (outcome == TMonitorLauncher::TOutcome::NoDisplay) {

@@ -128,7 +128,7 @@ std::vector<std::string> DisplayVariables(const std::vector<std::string>& enviro
 }
 
 TMonitorLauncher::TOutcome TMonitorLauncher::Show(
-    const std::vector<std::string>& sessionEnvironment) {
+    const std::function<std::vector<std::string>()>& sessionEnvironment) {
   if (Running_) {
     return TOutcome::StillOpen;
   }
@@ -138,7 +138,7 @@ TMonitorLauncher::TOutcome TMonitorLauncher::Show(
     return !Get(variables, "DISPLAY").empty() || !Get(variables, "WAYLAND_DISPLAY").empty();
   };
   if (!shows(display)) {
-    display = DisplayVariables(sessionEnvironment);
+    display = DisplayVariables(sessionEnvironment());
   }
   if (!DisplayAvailable(Get(display, "DISPLAY"), Get(display, "WAYLAND_DISPLAY"),
                         Get(own, "XDG_RUNTIME_DIR"))) {

@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,8 +42,9 @@ class TMonitorLauncher final {
   enum class TOutcome { Started, StillOpen, NoDisplay, Failed };
 
   // `sessionEnvironment`: the desktop session's variables, for a recorder
-  // started before them (a user service started at login): ours first.
-  TOutcome Show(const std::vector<std::string>& sessionEnvironment);
+  // started before them (a user service started at login); asked only when
+  // our own environment names no display.
+  TOutcome Show(const std::function<std::vector<std::string>()>& sessionEnvironment);
   // A child of ours ended.
   void Reaped(pid_t pid);
 

@@ -126,10 +126,17 @@ TEST(ProgramLauncherTest, OneMonitorAtATime) {
   TMonitorLauncher launcher(monitor);
 
   using TOutcome = TMonitorLauncher::TOutcome;
-  EXPECT_EQ(launcher.Show({}), TOutcome::NoDisplay);
-  EXPECT_EQ(launcher.Show({"WAYLAND_DISPLAY=wayland-3"}), TOutcome::Started)
+  int asked = 0;
+  const auto session = [&](std::vector<std::string> environment) {
+    return [&asked, environment] {
+      ++asked;
+      return environment;
+    };
+  };
+  EXPECT_EQ(launcher.Show(session({})), TOutcome::NoDisplay);
+  EXPECT_EQ(launcher.Show(session({"WAYLAND_DISPLAY=wayland-3"})), TOutcome::Started)
       << "the session's display, for a service started before the desktop";
-  EXPECT_EQ(launcher.Show({"WAYLAND_DISPLAY=wayland-3"}), TOutcome::StillOpen);
+  EXPECT_EQ(launcher.Show(session({"WAYLAND_DISPLAY=wayland-3"})), TOutcome::StillOpen);
   // The recorder reaps its children and tells the launcher.
   std::this_thread::sleep_for(100ms);
   pid_t ended = 0;
@@ -139,12 +146,14 @@ TEST(ProgramLauncherTest, OneMonitorAtATime) {
   }
   ASSERT_GT(ended, 0);
   launcher.Reaped(ended + 1);
-  EXPECT_EQ(launcher.Show({"WAYLAND_DISPLAY=wayland-3"}), TOutcome::StillOpen)
+  EXPECT_EQ(launcher.Show(session({"WAYLAND_DISPLAY=wayland-3"})), TOutcome::StillOpen)
       << "another child's end is not the monitor's";
   launcher.Reaped(ended);
   ::setenv("WAYLAND_DISPLAY", "wayland-3", 1);
   ::setenv("XDG_RUNTIME_DIR", runtime.Path.c_str(), 1);
-  EXPECT_EQ(launcher.Show({}), TOutcome::Started) << "our own display first";
+  asked = 0;
+  EXPECT_EQ(launcher.Show(session({})), TOutcome::Started) << "our own display first";
+  EXPECT_EQ(asked, 0) << "the session is not asked when our own environment names a display";
   for (int i = 0; i < 50 && ::waitpid(-1, nullptr, WNOHANG) <= 0; ++i) {
     std::this_thread::sleep_for(20ms);
   }
@@ -158,7 +167,7 @@ TEST(ProgramLauncherTest, OneMonitorAtATime) {
   EXPECT_EQ(text.str(), "wayland-3\nwayland-3\n");
   TMonitorLauncher missing(runtime.Path + "/no-such-monitor");
   ::setenv("WAYLAND_DISPLAY", "wayland-3", 1);
-  EXPECT_EQ(missing.Show({}), TOutcome::Failed);
+  EXPECT_EQ(missing.Show(session({})), TOutcome::Failed);
   ::unsetenv("WAYLAND_DISPLAY");
 }
 
