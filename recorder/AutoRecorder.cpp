@@ -2,7 +2,6 @@
 
 #include <poll.h>
 #include <sys/signalfd.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 

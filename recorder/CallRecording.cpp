@@ -126,6 +126,8 @@ void TCallRecording::Connect() {
   try {
     Connection_ = std::make_unique<TPulseConnection>();
   } catch (const std::exception& e) {
+    // Tried again with the server's next view.
+    Err_ << "recmon-record: " << e.what() << std::endl;
     Connection_.reset();
     return;
   }

@@ -301,10 +301,8 @@ void TPulseWatcher::TState::Ask() {
         s->Playbacks.push_back(std::move(raw));
       },
       this));
-  if (Pending == 0) {
-    // The context is failing; its state callback says so.
-    return;
-  }
+  // No question asked (Pending 0) means the context is failing; its state
+  // callback says so.
 }
 
 void TPulseWatcher::TState::Answered() {
