@@ -118,7 +118,18 @@ TEST_F(AutoRecorderProcessTest, EachCallOfTheProgramAloneInItsOwnFileAndNotified
   const test::TSessionBus bus(Runtime.Path);
   TChildProcess notifications(RECMON_TEST_NOTIFICATIONS, {"body", "actions"});
   ASSERT_EQ(notifications.ReadLine(5s), "READY") << notifications.Errors();
+  // A stand-in opener on PATH tells which folder "Open Folder" opens.
+  const std::string openedFolder = Runtime.Path + "/opened";
+  const std::string bin = Runtime.Path + "/bin";
+  ::mkdir(bin.c_str(), 0700);
+  std::ofstream(bin + "/xdg-open")
+      << "#!/bin/sh\nprintf '%s' \"$1\" > " << openedFolder << ".new\nmv " << openedFolder
+      << ".new " << openedFolder << "\n";
+  ::chmod((bin + "/xdg-open").c_str(), 0700);
+  const std::string searchPath = std::getenv("PATH");
+  ::setenv("PATH", (bin + ":" + searchPath).c_str(), 1);
   auto recorder = StartRecorder({"--ignore", "Ignored"});
+  ::setenv("PATH", searchPath.c_str(), 1);
 
   // An ignored program holding its microphone is no call.
   {
@@ -192,6 +203,14 @@ TEST_F(AutoRecorderProcessTest, EachCallOfTheProgramAloneInItsOwnFileAndNotified
   const auto secondNotice = notifications.ReadLine(5s);
   ASSERT_TRUE(secondNotice);
   EXPECT_NE(secondNotice->find(*second), std::string::npos);
+  // The user picks "Open Folder" on it: the calls' folder opens.
+  notifications.Signal(SIGUSR1);
+  for (int i = 0; i < 50 && !fs::exists(openedFolder); ++i) {
+    std::this_thread::sleep_for(100ms);
+  }
+  std::ifstream in(openedFolder);
+  const std::string url((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(url, "file://" + Calls);
 
   recorder->Signal(SIGTERM);
   EXPECT_EQ(recorder->Wait(5s), 0) << recorder->Errors();
