@@ -85,7 +85,8 @@ class AutoRecorderProcessTest : public ::testing::Test {
         RECMON_TEST_CALL, std::vector<std::string>{app, std::to_string(kCallHz)});
     const auto ready = call->ReadLine(5s);
     EXPECT_TRUE(ready && ready->starts_with("READY ")) << call->Errors();
-    MicStream = ready ? ready->substr(6) : "";
+    std::istringstream numbers(ready ? ready->substr(6) : "");
+    numbers >> MicStream >> SpeakerStream;
     return call;
   }
   std::optional<TRecMonSnapshot> Record() {
@@ -111,7 +112,9 @@ class AutoRecorderProcessTest : public ::testing::Test {
   TRecMonChannel Monitor;
   std::unique_ptr<test::TSoundServer> Server;
   std::unique_ptr<TChildProcess> Music;
-  std::string MicStream;  // the stand-in call program's capture stream
+  // The stand-in call program's capture and playback streams.
+  std::string MicStream;
+  std::string SpeakerStream;
 };
 
 TEST_F(AutoRecorderProcessTest, EachCallOfTheProgramAloneInItsOwnFileAndNotified) {
@@ -254,11 +257,14 @@ TEST_F(AutoRecorderProcessTest, ServerRestartedMidCallContinuesTheSameFile) {
   EXPECT_EQ(recorder->Wait(5s), 0) << recorder->Errors();
 }
 
-TEST_F(AutoRecorderProcessTest, TheMicrophoneIsFollowedWhereTheProgramMovesIt) {
-  // A second microphone with a voice of its own; each plays its own tone.
+TEST_F(AutoRecorderProcessTest, MicrophoneAndOutputAreFollowedWhereTheProgramMovesThem) {
+  // A second microphone with a voice of its own, each playing its own tone,
+  // and a second output (a headset plugged in).
   for (const std::vector<std::string>& module :
        {std::vector<std::string>{"load-module", "module-null-sink", "sink_name=micfeed2",
                                  "channels=1", "rate=48000"},
+        std::vector<std::string>{"load-module", "module-null-sink", "sink_name=headset",
+                                 "channels=2", "rate=48000"},
         std::vector<std::string>{"load-module", "module-remap-source", "source_name=mic2",
                                  "master=micfeed2.monitor", "channels=1"}}) {
     ASSERT_EQ(test::RunToEnd("/usr/bin/pactl", module).Status, 0);
@@ -282,7 +288,11 @@ TEST_F(AutoRecorderProcessTest, TheMicrophoneIsFollowedWhereTheProgramMovesIt) {
     std::this_thread::sleep_for(100ms);
   }
   ASSERT_TRUE(moved);
-  std::this_thread::sleep_for(4s);
+  // And its sound to the headset.
+  std::this_thread::sleep_for(1s);
+  ASSERT_EQ(test::RunToEnd("/usr/bin/pactl", {"move-sink-input", SpeakerStream, "headset"}).Status,
+            0);
+  std::this_thread::sleep_for(3s);
   call.reset();
   ASSERT_TRUE(UntilRecording(false, 10s));
   EXPECT_EQ(recorder->ReadLine(0ms), std::nullopt) << "one call, one file";
@@ -293,6 +303,8 @@ TEST_F(AutoRecorderProcessTest, TheMicrophoneIsFollowedWhereTheProgramMovesIt) {
   const double before = *seconds - 5;  // the program closed its microphone here
   EXPECT_GT(BandRms(*path, 1, before - 2.5, 2, 1400, 1600), 0.3) << "the second microphone";
   EXPECT_LT(BandRms(*path, 1, before - 2.5, 2, 550, 650), 0.005);
+  EXPECT_GT(BandRms(*path, 2, before - 2.5, 2, kCallHz - 50, kCallHz + 50), 0.3)
+      << "the program's sound, now on the headset";
   recorder->Signal(SIGTERM);
   EXPECT_EQ(recorder->Wait(5s), 0) << recorder->Errors();
 }

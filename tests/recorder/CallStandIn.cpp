@@ -5,7 +5,8 @@
 // SIGUSR1 mutes and unmutes it as call programs do, keeping the capture
 // stream open (corked: it delivers nothing). SIGUSR2 closes the microphone
 // and opens it again a second later, as a program changing devices does.
-// Prints "READY <its capture stream's number>" once both streams run, "MUTED"/"UNMUTED", "MIC
+// Prints "READY <capture stream's number> <playback stream's number>" once
+// both streams run, "MUTED"/"UNMUTED", "MIC
 // CLOSED" and "MIC OPEN" as it goes. Exits with 3 when the sound server goes away.
 
 #include <pulse/pulseaudio.h>
@@ -140,8 +141,9 @@ int main(int argc, char** argv) {
   Speaker = Open(false);
   Mic = Open(true);
   const std::uint32_t micIndex = pa_stream_get_index(Mic);
+  const std::uint32_t speakerIndex = pa_stream_get_index(Speaker);
   pa_threaded_mainloop_unlock(Loop);
-  std::printf("READY %u\n", micIndex);
+  std::printf("READY %u %u\n", micIndex, speakerIndex);
   std::fflush(stdout);
 
   bool muted = false;
