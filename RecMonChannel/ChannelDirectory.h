@@ -1,7 +1,7 @@
 #pragma once
 
 // Where the monitor and the recorders meet: one private directory per user
-// holding the record file and the lock file.
+// holding the record file, the lock file and the writer's presence file.
 
 #include <string>
 
@@ -16,6 +16,8 @@ inline constexpr const char* RecMonFallbackParent = "/dev/shm";
 inline constexpr const char* RecMonMapName = "VardimexKestrumRecMonMap";
 // Empty; its flock is the lock around every access to the record.
 inline constexpr const char* RecMonMutexName = "VardimexKestrumRecMonMutex";
+// The publishing writer's presence (WriterPresence.h); only writers create it.
+inline constexpr const char* RecMonWriterName = "VardimexKestrumRecMonWriter";
 
 // $XDG_RUNTIME_DIR/VardimexKestrumRecMon when XDG_RUNTIME_DIR is an absolute
 // path, otherwise /dev/shm/VardimexKestrumRecMon-<real uid>. Read afresh on

@@ -15,6 +15,7 @@
 #include "ChannelDirectory.h"
 #include "RecMonChannel.h"
 #include "TrustedFiles.h"
+#include "WriterPresence.h"
 
 namespace recmon {
 
@@ -114,12 +115,20 @@ void TRecMonChannel::Destroy() {
     if (Mutex && NameRefersTo(Gate_.Get(), RecMonMutexName, Mutex.Get())) {
       ::unlinkat(Gate_.Get(), RecMonMutexName, 0);
     }
+    // Nobody is attached, so no writer holds the presence either.
+    const TUniqueFd presence = OpenExistingChannelFile(Gate_.Get(), RecMonWriterName);
+    if (presence && NameRefersTo(Gate_.Get(), RecMonWriterName, presence.Get())) {
+      ::unlinkat(Gate_.Get(), RecMonWriterName, 0);
+    }
   }
   CloseAll();  // closing the directory last releases the gate
 }
 
 void TRecMonChannel::CloseAll() {
   Locked_ = false;
+  Viewed_ = false;
+  HoldsPresence_ = false;
+  Presence_.Reset();  // closing it gives up a presence held
   Mapping.Reset();
   Mutex.Reset();
   Gate_.Reset();
@@ -129,6 +138,7 @@ void TRecMonChannel::Lock() {
   if (AttachPending_) {
     Create();
   }
+  Viewed_ = false;
   if (Mutex) {
     const TFlockResult result = FlockWithin(Mutex.Get(), LOCK_EX, LockWaitBound);
     if (result == TFlockResult::Busy) {
@@ -141,6 +151,7 @@ void TRecMonChannel::Lock() {
 }
 
 void TRecMonChannel::Unlock() {
+  Viewed_ = false;
   if (Mutex && Locked_) {
     ::flock(Mutex.Get(), LOCK_UN);
     Locked_ = false;
@@ -168,7 +179,32 @@ std::span<const std::uint8_t> TRecMonChannel::View() {
         static_cast<std::size_t>(got) > RecMonStatusSize ? "more than 608" : std::to_string(got),
         "; not reading it");
   }
+  Viewed_ = true;
   return Buffer_;
+}
+
+TWriterPresence TRecMonChannel::WriterPresence() {
+  if (!Presence_ && Gate_) {
+    // Not under the gate: while this channel is attached nobody removes
+    // the file, since only the last one out does.
+    Presence_ = OpenExistingChannelFile(Gate_.Get(), RecMonWriterName);
+  }
+  if (!Presence_) {
+    return {};
+  }
+  // The lock first, then the content: a writer ends only after its last
+  // record, so a presence found ended and a copy found equal to the record
+  // mean that this record's writer ended without clearing it.
+  const TPresenceLock lock = ProbePresenceLock(Presence_.Get());
+  const std::optional<TPresenceContent> content = ReadPresence(Presence_.Get());
+  TWriterPresence presence;
+  presence.Beat = content ? content->Beat : 0;
+  if (lock == TPresenceLock::Held) {
+    presence.State = TWriterPresence::TState::Held;
+  } else if (lock == TPresenceLock::Free && content && Viewed_ && content->Record == Buffer_) {
+    presence.State = TWriterPresence::TState::Gone;
+  }
+  return presence;
 }
 
 void TRecMonChannel::Write(const TRecMonStatusBytes& bytes) {
@@ -192,6 +228,37 @@ void TRecMonChannel::Write(const TRecMonStatusBytes& bytes) {
   if (static_cast<std::size_t>(put) != RecMonStatusSize) {
     throw std::runtime_error("status record written only in part (" + std::to_string(put) +
                              " bytes)");
+  }
+}
+
+bool TRecMonChannel::TakePresence() {
+  if (HoldsPresence_) {
+    return true;
+  }
+  if (Gate_) {
+    // Created after attaching, not under the gate: once attached, this
+    // channel keeps the last one out from removing it.
+    Presence_ = OpenChannelFile(Gate_.Get(), RecMonWriterName);
+  }
+  if (!Presence_) {
+    throw std::runtime_error("the writer presence is not available in " + RecMonChannelDirectory());
+  }
+  HoldsPresence_ = TakePresenceLock(Presence_.Get());
+  return HoldsPresence_;
+}
+
+void TRecMonChannel::TellPresence(const TRecMonStatusBytes* bytes) {
+  try {
+    if (!HoldsPresence_) {
+      if (!Presence_ && Gate_) {
+        Presence_ = OpenExistingChannelFile(Gate_.Get(), RecMonWriterName, true);
+      }
+      if (!Presence_ || ProbePresenceLock(Presence_.Get()) != TPresenceLock::Held) {
+        return;
+      }
+    }
+    WritePresence(Presence_.Get(), bytes);
+  } catch (...) {
   }
 }
 

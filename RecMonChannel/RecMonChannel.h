@@ -9,10 +9,13 @@
 //     the first to attach finds the record zero-filled and the last to leave
 //     removes both files;
 //   - the lock is an exclusive flock on the lock file, which the kernel drops
-//     when its holder dies.
+//     when its holder dies;
+//   - the writer that publishes also holds the writer presence beside them
+//     (WriterPresence.h), which tells a monitor whether it still runs.
 //
-// The monitor uses Create, Lock, View, Unlock and Destroy; recorders also use
-// Write (or TRecMonWriter, which wraps the whole round).
+// The monitor uses Create, Lock, View, WriterPresence, Unlock and Destroy;
+// recorders also use Write, TakePresence and TellPresence (or TRecMonWriter,
+// which wraps the whole round).
 
 #include <chrono>
 #include <cstdint>
@@ -70,11 +73,30 @@ class TRecMonChannel final : public IStatusSource {
   // an empty span when there is no record. Raises std::runtime_error when the
   // file is not exactly 608 bytes or cannot be read.
   std::span<const std::uint8_t> View() override;
+  // What is known of the writer of the bytes View() just returned. Opens the
+  // presence file once a writer has created it; never creates it, so a
+  // recorder of the older protocol, which keeps none, reads as Unknown.
+  TWriterPresence WriterPresence() override;
 
   // Writer side: replaces the whole record. Call between Lock() and Unlock().
   // Raises std::runtime_error when there is no record, or when the file is no
   // longer exactly 608 bytes (a peer shrank it; it is never regrown here).
   void Write(const TRecMonStatusBytes& bytes);
+
+  // Writer side: opens the presence file (creating it if missing) and takes
+  // the presence without waiting. True when this channel holds it now, false
+  // when another program does. Raises std::runtime_error when not attached
+  // or when the file is not available or not trusted.
+  bool TakePresence();
+  bool HoldsPresence() const { return HoldsPresence_; }
+  // Writer side, after Write() and still under the lock: brings the
+  // presence up to date with `bytes`, or only moves its beat when given
+  // nothing. Done when this channel holds the presence, or when another
+  // program does (a change made beside the publishing writer is then part
+  // of its record); a record written where nobody holds it is left like one
+  // of an older recorder. Never raises: the record is written already, and a
+  // presence that cannot be told only leaves the monitor knowing less.
+  void TellPresence(const TRecMonStatusBytes* bytes);
 
   TUniqueFd Mutex;    // the lock file, VardimexKestrumRecMonMutex
   TUniqueFd Mapping;  // the record file, VardimexKestrumRecMonMap, shared-flocked while attached
@@ -83,8 +105,11 @@ class TRecMonChannel final : public IStatusSource {
   bool JoinRecord(int fd);
   void CloseAll();
 
-  TUniqueFd Gate_;  // the directory; kept open so that detaching locks the same one
+  TUniqueFd Gate_;      // the directory; kept open so that detaching locks the same one
+  TUniqueFd Presence_;  // the presence file, once there is one
+  bool HoldsPresence_ = false;
   bool Locked_ = false;
+  bool Viewed_ = false;         // Buffer_ holds what View() read under the present lock
   bool AttachPending_ = false;  // the gate was busy when attaching
   TRecMonStatusBytes Buffer_{};
 };

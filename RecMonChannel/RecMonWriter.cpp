@@ -8,7 +8,7 @@
 
 namespace recmon {
 
-TRecMonWriter::TRecMonWriter() {
+TRecMonWriter::TRecMonWriter(TWriterClaim claim) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + WriterAttachBound;
   Channel_.Create();
@@ -27,6 +27,11 @@ TRecMonWriter::TRecMonWriter() {
         " (missing parent folder, or an entry there not owned by you, open to others, "
         "or a link)");
   }
+  // Claimed before anything is written, so that a record a monitor reads
+  // while this writer runs always comes with its presence.
+  if (claim != TWriterClaim::None && !Channel_.TakePresence() && claim == TWriterClaim::Sole) {
+    throw TRecordOwnedElsewhere();
+  }
 }
 
 bool TRecMonWriter::Publish(const TRecMonSnapshot& status) {
@@ -37,6 +42,20 @@ bool TRecMonWriter::PublishBytes(const TRecMonStatusBytes& bytes) {
   try {
     const TStatusLock lock(Channel_);
     Channel_.Write(bytes);
+    Channel_.TellPresence(&bytes);
+  } catch (const TStatusLockBusy&) {
+    return false;
+  }
+  return true;
+}
+
+bool TRecMonWriter::KeepAlive() {
+  if (!Channel_.HoldsPresence()) {
+    return true;
+  }
+  try {
+    const TStatusLock lock(Channel_);
+    Channel_.TellPresence(nullptr);
   } catch (const TStatusLockBusy&) {
     return false;
   }

@@ -30,6 +30,11 @@ TUniqueFd OpenChannelDirectory(const std::string& path);
 // reading and writing, without following a link. Empty when not trusted.
 TUniqueFd OpenChannelFile(int dirFd, const char* name);
 
+// Opens an existing file of the directory, for reading only unless
+// `forWriting`, without creating it and without following a link. Empty when
+// missing or not trusted.
+TUniqueFd OpenExistingChannelFile(int dirFd, const char* name, bool forWriting = false);
+
 // Whether `name` in the directory still is the file open as `fd`.
 bool NameRefersTo(int dirFd, const char* name, int fd);
 

@@ -18,4 +18,11 @@ int DeviceClientStart(int outerEnd, const TAxisSpan& span, int frameAfter, int c
   return DeviceEdge(outerEnd, span) - frameAfter - clientLength;
 }
 
+int LogicalEdge(int device, int origin, double ratio) {
+  if (ratio <= 0) {
+    return device;
+  }
+  return origin + static_cast<int>(std::lround(static_cast<double>(device - origin) / ratio));
+}
+
 }  // namespace recmon

@@ -25,4 +25,9 @@ int DeviceEdge(int logical, const TAxisSpan& span);
 // client (right or bottom) and the client's length are device pixels.
 int DeviceClientStart(int outerEnd, const TAxisSpan& span, int frameAfter, int clientLength);
 
+// The logical coordinate of a device pixel edge on a screen whose origin is
+// at device pixel origin (Qt keeps a screen's origin unscaled and scales
+// positions on it from there), rounded to the nearest.
+int LogicalEdge(int device, int origin, double ratio);
+
 }  // namespace recmon

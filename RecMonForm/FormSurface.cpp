@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "DevicePlacement.h"
 #include "FigureFit.h"
 #include "FormAccess.h"
 #include "MonitorStyle.h"
@@ -77,15 +78,36 @@ void TFormSurface::FitFigureInWindow(TControl control, QLabel& label) {
     return;
   }
   const QWidget& captionWidget = Control(caption->Id);
+  // The whole text: the label may be showing an elided one.
+  const std::string& whole = Captions_[ControlIndex(control)];
+  const QString text = QString::fromUtf8(whole.data(), static_cast<qsizetype>(whole.size()));
   QFont font = label.font();
-  const TFigureFit fit = FitFigure(font, label.text(), ControlDef(control).Left,
+  const TFigureFit fit = FitFigure(font, text, ControlDef(control).Left,
                                    captionWidget.x() + captionWidget.width() + FigureGap,
                                    label.parentWidget()->width() - FigureEdgeMargin);
   // The layout's own font leaves the stretch unset.
   const int stretch = font.stretch() == QFont::AnyStretch ? 100 : font.stretch();
+  bool resized = false;
   if (stretch != fit.Stretch) {
     font.setStretch(fit.Stretch == 100 ? QFont::AnyStretch : fit.Stretch);
     label.setFont(font);
+    resized = true;
+  }
+  if (label.text() != fit.Shown) {
+    label.setText(fit.Shown);
+    resized = true;
+  }
+  // A figure cut short offers its whole text to the pointer; its
+  // accessible name already has it (FollowCaption). The description is set
+  // as plain text: without one, a screen reader would be handed the
+  // tooltip's markup.
+  const QString tip = fit.Elided ? LiteralToolTip(text) : QString();
+  if (label.toolTip() != tip) {
+    label.setToolTip(tip);
+    label.setToolTipDuration(static_cast<int>(TooltipDuration.count()));
+    label.setAccessibleDescription(fit.Elided ? text : QString());
+  }
+  if (resized) {
     label.adjustSize();
   }
   if (label.x() != fit.Left) {
@@ -171,6 +193,9 @@ void TFormSurface::SetWindowColor(TColor color) {
 // Outer geometry is the client area grown by the frame; the client area is
 // what Qt places on every platform.
 TPoint TFormSurface::ClientPos() const {
+  if (CompositorPlaces_ && PositionSet_) {
+    return *PositionSet_;
+  }
   const QPoint pos = Window_.geometry().topLeft();
   // A window aligned in device pixels reads back, in logical pixels, up to
   // one off the position asked for; it is still where the monitor put it.
@@ -182,6 +207,10 @@ TPoint TFormSurface::ClientPos() const {
 }
 
 void TFormSurface::MoveClient(TPoint client) {
+  if (CompositorPlaces_) {
+    PositionSet_ = client;
+    return;
+  }
   if (ClientPos() != client) {
     Window_.setGeometry(QRect(QPoint(client.X, client.Y), Window_.size()));
     Placement_.Requested(client, TPlacementTracker::TClock::now());
@@ -190,8 +219,8 @@ void TFormSurface::MoveClient(TPoint client) {
   // maps to: flush with the work area's edges, not a device pixel short.
   const QPoint outerCorner(client.X + Window_.width() + Frame_.right(),
                            client.Y + Window_.height() + Frame_.bottom());
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  if (screen != nullptr && AlignOuterCorner(Window_, outerCorner, screen->availableGeometry())) {
+  const TAreas areas = Areas();
+  if (AlignOuterCorner(Window_, outerCorner, areas.Logical, areas.Device)) {
     DeviceAligned_ = client;
   } else {
     DeviceAligned_.reset();
@@ -231,12 +260,29 @@ void TFormSurface::SetWindowHeight(std::int32_t height) {
   }
 }
 
-TWorkArea TFormSurface::WorkArea() const {
-  const QScreen* screen = QGuiApplication::primaryScreen();
+TFormSurface::TAreas TFormSurface::Areas() const {
+  QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) {
     return {};
   }
-  const QRect area = screen->availableGeometry();
+  // On X11 the primary monitor less the panels on it: Qt takes the whole
+  // desktop's work area for it only while there is one monitor, and the
+  // monitor's plain size with more.
+  const auto device = DeviceUsableArea(Window_, *screen);
+  if (!device) {
+    return {screen->availableGeometry(), {}};
+  }
+  const QPoint origin = screen->geometry().topLeft();
+  const qreal ratio = screen->devicePixelRatio();
+  const int left = LogicalEdge(device->left(), origin.x(), ratio);
+  const int top = LogicalEdge(device->top(), origin.y(), ratio);
+  const int right = LogicalEdge(device->left() + device->width(), origin.x(), ratio);
+  const int bottom = LogicalEdge(device->top() + device->height(), origin.y(), ratio);
+  return {QRect(left, top, right - left, bottom - top), *device};
+}
+
+TWorkArea TFormSurface::WorkArea() const {
+  const QRect area = Areas().Logical;
   return {area.left(), area.top(), area.width(), area.height()};
 }
 

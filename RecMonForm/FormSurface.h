@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QMargins>
+#include <QRect>
 #include <QWidget>
 #include <array>
 #include <optional>
@@ -53,6 +54,11 @@ class TFormSurface final : public IDisplaySurface {
   const QMargins& Frame() const { return Frame_; }
   void SetFrame(const QMargins& frame) { Frame_ = frame; }
 
+  // The compositor is asked to place the window (TSwayDock): positions the
+  // monitor sets are kept as set and not handed to the toolkit, which on
+  // Xwayland would make sway centre the window again.
+  void LeavePositionsToCompositor() { CompositorPlaces_ = true; }
+
   // The window reports a new position of its client area.
   void WindowMoved(QPoint client);
 
@@ -68,6 +74,12 @@ class TFormSurface final : public IDisplaySurface {
   void Measure(TControl control, QLabel& label);
   // Keeps a detail-panel figure whole inside the window (FigureFit).
   void FitFigureInWindow(TControl control, QLabel& label);
+  // The work area placement aims at, in logical and (on X11) device pixels.
+  struct TAreas {
+    QRect Logical;
+    QRect Device;  // empty off X11
+  };
+  TAreas Areas() const;
   // The client area's position as placement should see it.
   TPoint ClientPos() const;
   void MoveClient(TPoint client);
@@ -83,6 +95,8 @@ class TFormSurface final : public IDisplaySurface {
   // The position last asked for, when the window was then aligned in device
   // pixels (a scaled X11 desktop).
   std::optional<TPoint> DeviceAligned_;
+  bool CompositorPlaces_ = false;
+  std::optional<TPoint> PositionSet_;
 };
 
 }  // namespace recmon

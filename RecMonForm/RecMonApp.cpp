@@ -105,15 +105,17 @@ bool WaylandPluginInstalled() {
 TDisplayFacts GatherDisplayFacts() {
   TDisplayFacts facts;
   facts.QtPlatform = Env("QT_QPA_PLATFORM");
+  facts.SwayAnswers = UnixSocketAnswers(Env("SWAYSOCK"));
   if (!facts.QtPlatform.empty()) {
     return facts;  // the user's choice is followed without asking further
   }
   facts.XDisplay = Env("DISPLAY");
-  // A local display's socket answers without the X handshake; anything
-  // else takes a full connection.
-  facts.XServerAnswers =
-      !facts.XDisplay.empty() &&
-      (UnixSocketAnswers(XDisplaySocketPath(facts.XDisplay)) || XServerAnswers());
+  // Only a full connection shows that the server accepts us: Qt aborts on a
+  // server that refuses it. A local socket that answers tells a refusal
+  // from a server that is not there.
+  facts.XServerAnswers = !facts.XDisplay.empty() && XServerAnswers();
+  facts.XServerRefuses = !facts.XDisplay.empty() && !facts.XServerAnswers &&
+                         UnixSocketAnswers(XDisplaySocketPath(facts.XDisplay));
   if (facts.XServerAnswers) {
     return facts;
   }

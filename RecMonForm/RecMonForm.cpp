@@ -1,9 +1,12 @@
 #include "RecMonForm.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QPalette>
+#include <QScreen>
 #include <QShowEvent>
 #include <QWindow>
+#include <algorithm>
 #include <utility>
 
 #include "DesktopColors.h"
@@ -23,6 +26,15 @@ namespace {
 constexpr Qt::WindowFlags FormWindowFlags = Qt::Tool | Qt::WindowStaysOnTopHint |
                                             Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                             Qt::WindowCloseButtonHint;
+
+// On X11 the window is mapped as one that does not take the keyboard:
+// several window managers focus every window they map, whatever its user
+// time asks. Once mapped it accepts focus again (AcceptFocusOnceMapped).
+Qt::WindowFlags InitialWindowFlags() {
+  return QGuiApplication::platformName() == QStringLiteral("xcb")
+             ? FormWindowFlags | Qt::WindowDoesNotAcceptFocus
+             : FormWindowFlags;
+}
 
 TFrame ToFrame(const QMargins& m) {
   return {m.left(), m.top(), m.right(), m.bottom()};
@@ -47,14 +59,17 @@ void Guarded(F&& action) noexcept {
 
 TRecMonForm_::TRecMonForm_(std::unique_ptr<IRecMonPlatform> platform, TChannelFactory makeChannel,
                            TErrorPresenter presentError)
-    : QWidget(nullptr, FormWindowFlags),
+    : QWidget(nullptr, InitialWindowFlags()),
       Platform_(std::move(platform)),
       MakeChannel_(std::move(makeChannel)),
       PresentError_(std::move(presentError)) {
   InstallFormAccessibility();
   setWindowTitle(ToQString(FormCaption));
-  // Appearing beside a call must not take the keyboard from it.
-  setAttribute(Qt::WA_ShowWithoutActivating);
+  // Appearing beside a call must not take the keyboard from it. On X11 the
+  // window is mapped as one that takes no focus instead: a zero user time,
+  // which this asks for there, leads KWin to mark the window as demanding
+  // attention, and fluxbox and IceWM to ignore it.
+  setAttribute(Qt::WA_ShowWithoutActivating, !windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
   // Qt shows tooltips only for the active window, and a window shown without
   // activation stays inactive until the user clicks it: without this the
   // file path and the health and meter hints would never show.
@@ -73,8 +88,16 @@ TRecMonForm_::TRecMonForm_(std::unique_ptr<IRecMonPlatform> platform, TChannelFa
   SetUpAccess(*this, Controls_);
   ApplyDesktopColors(*this, Controls_);
   Surface_ = std::make_unique<TFormSurface>(*this, Controls_);
+  Sway_ = TSwayDock::Connect();
+  if (Sway_) {
+    Surface_->LeavePositionsToCompositor();
+    Sway_->NoteFocus();
+  }
   Model_ = std::make_unique<TRecMonModel>(*Surface_, *Platform_);
   ConnectClicks();
+  connect(qGuiApp, &QGuiApplication::screenRemoved, this, &TRecMonForm_::FollowScreens);
+  connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this,
+          [this](QScreen* /*primary*/) { FollowScreens(nullptr); });
   std::optional<QMargins> frame;
   if (frameAsked) {
     frame = AwaitFrameExtents(*this, FrameRequestTimeout);
@@ -94,6 +117,7 @@ void TRecMonForm_::ConnectClicks() {
       Guarded([&] {
         FollowFrame();
         (Model_.get()->*handler)();
+        FollowCompositor();
       });
       PassFocusToTwin(Controls_, control, hadFocus);
     });
@@ -128,6 +152,7 @@ void TRecMonForm_::OnTimer() {
   try {
     FollowFrame();
     Model_->RefreshDisplay();
+    FollowCompositor();
   } catch (...) {
     // A tick that fails while the box of an earlier failure is open reports
     // nothing more; the timer stops once that box is dismissed.
@@ -147,6 +172,30 @@ QMargins TRecMonForm_::ReadFrame() {
           frame.bottom() - client.bottom()};
 }
 
+void TRecMonForm_::FollowScreens(QScreen* removed) {
+  // Called as the change arrives, before any move by which the window
+  // manager answers it: an unmoved window is docked again on the primary
+  // monitor even if the window manager shifts it first (which would look
+  // like a move by the user), and a window the user left on a monitor that
+  // is gone comes back to the primary one.
+  const bool unmoved = Model_->PlacementPending || (Surface_->WindowLeft() == Model_->PlacedLeft &&
+                                                    Surface_->WindowTop() == Model_->PlacedTop);
+  const QRect frame = frameGeometry();
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  const bool onScreen = std::any_of(screens.begin(), screens.end(), [&](const QScreen* screen) {
+    return screen != removed && screen->geometry().intersects(frame);
+  });
+  if (unmoved || !onScreen) {
+    Model_->PlacementPending = true;
+  }
+}
+
+void TRecMonForm_::FollowCompositor() {
+  if (Sway_ && isVisible()) {
+    Sway_->Follow(*this);
+  }
+}
+
 void TRecMonForm_::FollowFrame() {
   const QMargins frame = ReadFrame();
   const QMargins known = Surface_->Frame();
@@ -159,9 +208,26 @@ void TRecMonForm_::FollowFrame() {
 
 bool TRecMonForm_::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Expose && watched == windowHandle()) {
-    Guarded([&] { PrepareTexts(); });
+    windowHandle()->removeEventFilter(this);
+    Guarded([&] {
+      AcceptFocusOnceMapped();
+      PrepareTexts();
+    });
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void TRecMonForm_::AcceptFocusOnceMapped() {
+  if (!windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus) || windowHandle() == nullptr) {
+    return;
+  }
+  // The window manager has mapped the window and decided about focus; a
+  // click or a switch to the window gives it the keyboard from now on. The
+  // native window's flags change without re-creating it, which would hide
+  // it and map it anew.
+  const Qt::WindowFlags flags = windowFlags() & ~Qt::WindowDoesNotAcceptFocus;
+  overrideWindowFlags(flags);
+  windowHandle()->setFlags(flags);
 }
 
 void TRecMonForm_::PrepareTexts() {
@@ -169,9 +235,6 @@ void TRecMonForm_::PrepareTexts() {
     return;
   }
   TextsPrepared_ = true;
-  if (windowHandle() != nullptr) {
-    windowHandle()->removeEventFilter(this);
-  }
   ApplyFonts(*this, Controls_);
   Surface_->MeasureTexts();
 }
@@ -222,7 +285,8 @@ void TRecMonForm_::showEvent(QShowEvent* event) {
   // The texts are measured once the window manager has mapped the window,
   // just before its first paint, so the font work does not hold up the
   // mapping (PrepareTexts).
-  if (!TextsPrepared_ && windowHandle() != nullptr) {
+  if ((!TextsPrepared_ || windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus)) &&
+      windowHandle() != nullptr) {
     windowHandle()->installEventFilter(this);
   }
 }
@@ -244,6 +308,12 @@ void TRecMonForm_::changeEvent(QEvent* event) {
   // The desktop switched themes: its new text colours replace those set.
   if (event->type() == QEvent::ApplicationPaletteChange) {
     ApplyDesktopColors(*this, Controls_);
+  }
+  // A window manager that minimises the window anyway (openbox and KWin offer
+  // it) would leave nothing to bring it back by: it is listed in task bars
+  // and pagers for as long as it is minimised.
+  if (event->type() == QEvent::WindowStateChange) {
+    SetSkipTaskbar(*this, !isMinimized());
   }
 }
 

@@ -14,6 +14,7 @@
 #include "Platform.h"
 #include "RecMonModel.h"
 #include "StatusSource.h"
+#include "SwayDock.h"
 
 namespace recmon {
 
@@ -69,12 +70,18 @@ class TRecMonForm_ final : public QWidget {
   void FormShow();
   void FormDestroy() noexcept;
   void ConnectClicks();
+  void AcceptFocusOnceMapped();
   // The frame the desktop draws around the window, as best known now.
   QMargins ReadFrame();
   // Follows a change of that frame (a window manager that tells it only once
   // the window is mapped, a new theme); the monitor carries its placement
   // over.
   void FollowFrame();
+  // Docks the window where the compositor places it on request (sway).
+  void FollowCompositor();
+  // Monitors changed: where the window goes from here (removed: the screen
+  // going away, if any).
+  void FollowScreens(QScreen* removed);
   // Shows an error unless a box is already open; true once one was shown
   // and dismissed.
   bool ReportError(std::string_view prefix, const std::exception_ptr& error);
@@ -87,6 +94,8 @@ class TRecMonForm_ final : public QWidget {
   std::unique_ptr<TFormSurface> Surface_;
   std::unique_ptr<TRecMonModel> Model_;
   std::unique_ptr<QTimer> Timer_;
+  // Set on sway, which is asked through its IPC to place the window.
+  std::unique_ptr<TSwayDock> Sway_;
   bool ErrorBoxOpen_ = false;
   bool TextsPrepared_ = false;
 };

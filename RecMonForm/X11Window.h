@@ -10,17 +10,20 @@
 #include <chrono>
 #include <optional>
 
+class QScreen;
 class QWidget;
 
 namespace recmon {
 
-// True when the X server that DISPLAY names accepts a connection; asked
-// before Qt starts, which would abort rather than fall back.
+// True when the X server that DISPLAY names accepts a connection (one that
+// turns us down, not authorised, does not); asked before Qt starts, which
+// would abort rather than fall back.
 bool XServerAnswers();
 
-// Keeps the window out of task bars and pagers. Call after the native window
-// exists and before it is first shown; it is sent again once shown.
-bool SetSkipTaskbar(QWidget& window);
+// Keeps the window out of task bars and pagers, or lists it there again.
+// Call after the native window exists and before it is first shown; it may
+// change again once shown.
+bool SetSkipTaskbar(QWidget& window, bool skip = true);
 
 // Gives up or takes back the always-on-top state without re-creating the
 // window (changing Qt's window flags would hide it and map it anew).
@@ -45,6 +48,11 @@ std::optional<QMargins> AwaitFrameExtents(QWidget& window, std::chrono::millisec
 // the logical edge outerCorner maps to, the logical work area's edges mapping
 // onto the device work area's (DevicePlacement). Does nothing and returns
 // false unscaled or off X11; otherwise true, moving only when needed.
-bool AlignOuterCorner(QWidget& window, QPoint outerCorner, const QRect& logicalWorkArea);
+bool AlignOuterCorner(QWidget& window, QPoint outerCorner, const QRect& logicalWorkArea,
+                      const QRect& deviceWorkArea);
+
+// The usable area of the monitor that screen shows, in device pixels: the
+// monitor less the panels on it (MonitorArea). Nothing off X11.
+std::optional<QRect> DeviceUsableArea(QWidget& window, const QScreen& screen);
 
 }  // namespace recmon

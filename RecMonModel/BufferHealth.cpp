@@ -38,4 +38,9 @@ std::string HealthHint(std::int32_t bufferPercent) {
   return lead + "  Close other apps to improve recording health.";
 }
 
+std::string NoUpdateHint(std::int64_t seconds) {
+  return "Recording may have stopped: no update from the recorder for " + std::to_string(seconds) +
+         " s.";
+}
+
 }  // namespace recmon

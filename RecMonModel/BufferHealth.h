@@ -27,4 +27,12 @@ TColor HealthColor(std::int32_t bufferPercent);
 // The tooltip of the health grade; empty while the grade is good.
 std::string HealthHint(std::int32_t bufferPercent);
 
+// The grade's tooltip, with "Poor", when the recorder ended without clearing
+// Recording in its record.
+inline constexpr std::string_view WriterGoneHint =
+    "The recorder stopped unexpectedly; the file holds what was recorded until then.";
+// The grade's tooltip, with "Poor", when nothing has come from a recording
+// recorder for this many seconds.
+std::string NoUpdateHint(std::int64_t seconds);
+
 }  // namespace recmon

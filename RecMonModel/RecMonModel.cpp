@@ -1,5 +1,7 @@
 #include "RecMonModel.h"
 
+#include <algorithm>
+
 #include "BufferHealth.h"
 #include "FileReadouts.h"
 #include "LevelMeters.h"
@@ -8,11 +10,21 @@
 
 namespace recmon {
 
+namespace {
+
+// Milliseconds from `then` to `now` on the wrapping 32-bit tick counter.
+std::int32_t TickDifference(std::uint32_t now, std::uint32_t then) {
+  return static_cast<std::int32_t>(now - then);
+}
+
+}  // namespace
+
 TRecMonModel::TRecMonModel(IDisplaySurface& surface, IRecMonPlatform& platform)
     : Surface_(surface), Platform_(platform), TimeSeparator_(platform.TimeSeparator()) {}
 
 void TRecMonModel::Start() {
   CreatedAt = Platform_.Now();
+  LastUpdateSeen = LastRefreshTick_ = Platform_.TickCount();
   FullHeight = Surface_.WindowHeight();
   PlacementPending = true;
 }
@@ -35,11 +47,19 @@ void TRecMonModel::RefreshDisplay() {
 }
 
 void TRecMonModel::ReadSnapshot() noexcept {
+  // A refresh that comes long after the one before (the machine slept, the
+  // monitor was stopped) says nothing about the recorder in between, so the
+  // watch for updates starts again from here.
+  const std::uint32_t tick = Platform_.TickCount();
+  if (TickDifference(tick, LastRefreshTick_) > NoUpdateAfter.count()) {
+    LastUpdateSeen = tick;
+  }
+  LastRefreshTick_ = tick;
   if (!Channel) {
     return;
   }
-  // Whatever goes wrong here (no record, a short read, a bad size) leaves
-  // the state as it was; the next tick simply tries again.
+  // Whatever goes wrong here (no record, a short read, a bad size, a lock
+  // held too long) leaves the state as it was; the next tick tries again.
   try {
     const TStatusLock lock(*Channel);
     const auto view = Channel->View();
@@ -49,9 +69,36 @@ void TRecMonModel::ReadSnapshot() noexcept {
       if (snapshot) {
         TakeSnapshot(*snapshot);
       }
+      WatchForUpdates(view, Channel->WriterPresence());
     }
   } catch (...) {
   }
+}
+
+void TRecMonModel::WatchForUpdates(std::span<const std::uint8_t> record,
+                                   const TWriterPresence& presence) {
+  Writer = presence.State;
+  // Any change counts, not only LastUpdateTime's: a recorder may publish
+  // levels while its count stands still, and a writer with nothing new
+  // moves only the beat.
+  if (!std::equal(record.begin(), record.end(), LastRecord_.begin(), LastRecord_.end()) ||
+      presence.Beat != LastBeat_) {
+    LastUpdateSeen = LastRefreshTick_;
+    std::copy(record.begin(), record.end(), LastRecord_.begin());
+    LastBeat_ = presence.Beat;
+  }
+}
+
+bool TRecMonModel::RecordingShown() const {
+  return Recording && Writer != TWriterPresence::TState::Gone;
+}
+
+std::optional<std::int64_t> TRecMonModel::SecondsWithoutUpdate() {
+  const std::int32_t quiet = TickDifference(Platform_.TickCount(), LastUpdateSeen);
+  if (!Recording || quiet <= NoUpdateAfter.count()) {
+    return std::nullopt;
+  }
+  return quiet / 1000;
 }
 
 void TRecMonModel::TakeSnapshot(const TRecMonSnapshot& s) {
@@ -101,7 +148,7 @@ void TRecMonModel::UpdateMeters() noexcept {
 }
 
 void TRecMonModel::UpdateRecordingCaption() {
-  Surface_.SetCaption(TControl::lblRecording, Recording ? "Recording" : "Not Recording");
+  Surface_.SetCaption(TControl::lblRecording, RecordingShown() ? "Recording" : "Not Recording");
 }
 
 void TRecMonModel::UpdateFileHint() {
@@ -122,7 +169,8 @@ void TRecMonModel::UpdateTimeElapsed() {
     Surface_.SetCaption(TControl::lblTimeElapsed, std::string(ZeroDurationText));
     return;
   }
-  if (Recording) {
+  // A recording whose recorder ended is over: its time stands still.
+  if (RecordingShown()) {
     Elapsed = StoreAsDouble(Sub(Platform_.Now(), StartTime));
   }
   Surface_.SetCaption(TControl::lblTimeElapsed, FormatDuration(Elapsed, TimeSeparator_));
@@ -152,7 +200,7 @@ void TRecMonModel::UpdateSecondsBehind() {
     Surface_.SetCaption(TControl::lblSecondsBehind, "0");
     return;
   }
-  if (!Recording) {
+  if (!RecordingShown()) {
     return;
   }
   Surface_.SetCaption(TControl::lblSecondsBehind,
@@ -190,6 +238,20 @@ void TRecMonModel::UpdateDetailPanel() {
 }
 
 void TRecMonModel::UpdateHealth() {
+  // A recorder that ended or stopped publishing is worse news than any
+  // buffer: whatever its last record said, nothing more is being recorded.
+  std::optional<std::string> trouble;
+  if (Recording && Writer == TWriterPresence::TState::Gone) {
+    trouble = std::string(WriterGoneHint);
+  } else if (const auto quiet = SecondsWithoutUpdate()) {
+    trouble = NoUpdateHint(*quiet);
+  }
+  if (trouble) {
+    Surface_.SetCaption(TControl::lblHealth, std::string(HealthText(PoorFromPercent)));
+    Surface_.SetWindowColor(PoorColor);
+    Surface_.SetHint(TControl::lblHealth, *trouble);
+    return;
+  }
   Surface_.SetCaption(TControl::lblHealth, std::string(HealthText(BufferPercent)));
   Surface_.SetWindowColor(HealthColor(BufferPercent));
   Surface_.SetHint(TControl::lblHealth, HealthHint(BufferPercent));

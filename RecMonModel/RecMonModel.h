@@ -5,8 +5,10 @@
 // It touches the window only through the display surface and the machine only
 // through the platform, so it runs and is tested without either.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "DisplaySurface.h"
@@ -23,6 +25,12 @@ inline constexpr std::int32_t CollapsedPanelMargin = 6;
 // Recording must have been off, and the window open, for longer than this
 // (a span in days; equal does not count) before the window closes itself.
 inline constexpr Extended SelfCloseAfterDays = 10.0L / 86400.0L;
+
+// A recording whose record and writer presence have not moved for longer
+// than this, by the monitor's own tick counter, is taken for stuck and graded
+// "Poor". Recorders publish five times a second, and a writer with nothing
+// new moves its presence's beat every second, so a live one never comes near.
+inline constexpr std::chrono::milliseconds NoUpdateAfter{5000};
 
 class TRecMonModel final {
  public:
@@ -61,9 +69,17 @@ class TRecMonModel final {
   std::uint32_t TheirLastSoundTick = 0;
   std::int32_t TheirRecordMode = 0;
 
+  // --- What is known of the recorder beyond its record. ---
+  // The writer presence found with the latest snapshot.
+  TWriterPresence::TState Writer = TWriterPresence::TState::Unknown;
+  // Tick of the latest refresh at which the record or the presence's beat
+  // had moved (or at which watching began).
+  std::uint32_t LastUpdateSeen = 0;
+
   // What the window does once at creation, before the first refresh: the
-  // self-close clock starts now, the window's present outer height is its
-  // full (expanded) height, and the first placement is still to come.
+  // self-close clock and the watch for updates start now, the window's
+  // present outer height is its full (expanded) height, and the first
+  // placement is still to come.
   void Start();
 
   // One full refresh. Errors of the snapshot and the meters are swallowed;
@@ -88,6 +104,13 @@ class TRecMonModel final {
   void UpdateHealth();
   void CheckSelfClose();
 
+  // Whether the window shows a recording in progress: the record says so and
+  // its writer has not ended without clearing it.
+  bool RecordingShown() const;
+  // Whole seconds for which nothing has moved while recording, once that is
+  // longer than NoUpdateAfter; nothing otherwise.
+  std::optional<std::int64_t> SecondsWithoutUpdate();
+
   // Bottom-right of the work area, unless the user has moved the window.
   void PlaceWindow();
   // The desktop's frame around the client area changed from `before` to
@@ -109,6 +132,12 @@ class TRecMonModel final {
 
  private:
   void TakeSnapshot(const TRecMonSnapshot& s);
+  void WatchForUpdates(std::span<const std::uint8_t> record, const TWriterPresence& presence);
+
+  // What the latest snapshot read, to see whether the next one moved.
+  TRecMonStatusBytes LastRecord_{};
+  std::uint32_t LastBeat_ = 0;
+  std::uint32_t LastRefreshTick_ = 0;
 
   IDisplaySurface& Surface_;
   IRecMonPlatform& Platform_;

@@ -12,8 +12,12 @@ namespace recmon {
 namespace {
 
 std::string WhyNoX(const TDisplayFacts& facts) {
-  return facts.XDisplay.empty() ? "no X server (DISPLAY is not set)"
-                                : "no X server answers on DISPLAY=" + facts.XDisplay;
+  if (facts.XDisplay.empty()) {
+    return "no X server (DISPLAY is not set)";
+  }
+  return facts.XServerRefuses ? "the X server on DISPLAY=" + facts.XDisplay +
+                                    " refuses the connection (not authorised; see XAUTHORITY)"
+                              : "no X server answers on DISPLAY=" + facts.XDisplay;
 }
 
 std::string WhyNoWayland(const TDisplayFacts& facts) {
@@ -26,7 +30,8 @@ std::string WhyNoWayland(const TDisplayFacts& facts) {
 
 TPlatformChoice ChoosePlatform(const TDisplayFacts& facts) {
   if (!facts.QtPlatform.empty()) {
-    return {{}, facts.QtPlatform.starts_with("wayland") ? WaylandNotice : "", {}};
+    const bool placedByCompositor = facts.QtPlatform.starts_with("wayland") && !facts.SwayAnswers;
+    return {{}, placedByCompositor ? WaylandNotice : "", {}};
   }
   if (facts.XServerAnswers) {
     return {"xcb", {}, {}};
@@ -43,7 +48,7 @@ TPlatformChoice ChoosePlatform(const TDisplayFacts& facts) {
             "recmon: nothing to show the window on: " + WhyNoX(facts) +
                 ", and Qt's Wayland platform is not installed (Debian package qt6-wayland)"};
   }
-  return {"wayland", WaylandNotice, {}};
+  return {"wayland", facts.SwayAnswers ? "" : WaylandNotice, {}};
 }
 
 std::string WaylandSocketPath(const char* waylandDisplay, const char* runtimeDir) {

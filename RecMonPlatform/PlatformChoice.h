@@ -1,7 +1,7 @@
 #pragma once
 
 // Which Qt platform the monitor runs on. X11 comes first wherever an X server
-// answers (XWayland included): only there may a client place its own window
+// accepts us (XWayland included): only there may a client place its own window
 // and keep it on top. Without one, a Wayland compositor will do, with
 // placement and stacking left to it. With neither, the monitor says what is
 // missing in one line and exits, instead of Qt's abort.
@@ -18,6 +18,12 @@ struct TDisplayFacts {
   std::string WaylandSocket;  // the compositor's socket path; empty if none is named
   bool CompositorAnswers = false;
   bool WaylandPluginInstalled = false;  // Qt's Wayland platform (qt6-wayland)
+  // The X server's socket answers but the server turns the connection down
+  // (not authorised): to Qt that is no X server either.
+  bool XServerRefuses = false;
+  // sway answers on SWAYSOCK: the window is docked through it (the notice
+  // that the compositor decides would be wrong).
+  bool SwayAnswers = false;
 };
 
 struct TPlatformChoice {

@@ -25,6 +25,12 @@ void WriteField(TRecMonStatusBytes& bytes, std::size_t offset, T value) {
 
 }  // namespace
 
+void SetDropped(TRecMonSnapshot& status, std::uint32_t bufferFull, std::uint32_t lostAtServer) {
+  status.BytesDropped1 = bufferFull;
+  status.BytesDropped2 = lostAtServer;
+  status.BytesDropped = bufferFull + lostAtServer;
+}
+
 TRecMonStatusSizeError::TRecMonStatusSizeError(std::size_t size)
     : std::invalid_argument("status record must be exactly " + std::to_string(RecMonStatusSize) +
                             " bytes, got " + std::to_string(size)) {}

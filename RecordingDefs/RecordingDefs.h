@@ -10,6 +10,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace recmon {
 
@@ -17,6 +18,9 @@ inline constexpr std::size_t RecMonStatusSize = 608;
 inline constexpr std::uint32_t RecMonStatusMagic = 0x004ED9FE;
 inline constexpr std::uint32_t AudioBytesPerSecond = 95232;
 inline constexpr std::int32_t TheirRecordModeRecorded = 2;
+// What this package's recorders write when the other parties are not recorded
+// (any value but TheirRecordModeRecorded means that to the monitor).
+inline constexpr std::int32_t TheirRecordModeNotRecorded = 1;
 
 inline constexpr std::size_t RecMonFileNameSize = 512;
 
@@ -99,6 +103,20 @@ struct TRecMonSnapshot {
 
   bool operator==(const TRecMonSnapshot&) const = default;
 };
+
+// The two parts of BytesDropped. The monitor only shows them beside the total,
+// "total (1/2)"; every recorder of this package gives them these meanings,
+// and docs/protocol.md asks other recorders to do the same:
+//   BytesDropped1: audio captured but refused because the recorder's buffer
+//                  was full, i.e. writing fell behind (a slow or stalled disk);
+//   BytesDropped2: audio lost at the sound server: never delivered, or
+//                  delivered out of time and discarded.
+inline constexpr std::string_view BytesDropped1Meaning = "buffer full: writing fell behind";
+inline constexpr std::string_view BytesDropped2Meaning = "lost at the sound server";
+
+// Sets the two parts from their causes and BytesDropped to their sum (which
+// wraps at 32 bits like the record's other counters).
+void SetDropped(TRecMonSnapshot& status, std::uint32_t bufferFull, std::uint32_t lostAtServer);
 
 // Raised for input that is not a whole record.
 class TRecMonStatusSizeError : public std::invalid_argument {

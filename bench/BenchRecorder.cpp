@@ -28,9 +28,9 @@ recmon::TRecMonSnapshot CallAt(int step, double start) {
   s.BytesRecorded = 95232u / 5 * static_cast<std::uint32_t>(step);
   s.BufferSize = 1000;
   s.BufferFree = 1000 - (step * 37) % 1000;  // sweeps all three grades
-  s.BytesDropped = 95232u * static_cast<std::uint32_t>(step % 7);
   s.BytesDropped1 = 95232u * static_cast<std::uint32_t>(step % 3);
   s.BytesDropped2 = 95232u * static_cast<std::uint32_t>(step % 4);
+  s.BytesDropped = s.BytesDropped1 + s.BytesDropped2;
   s.MyLevel = (step % 10) / 20.0;
   s.TheirLevel = ((step * 3) % 10) / 20.0;
   return s;

@@ -18,8 +18,14 @@ struct TRefreshInput {
   std::uint32_t Ticks = 0;
   std::int64_t FileSize = -1;  // negative: the file is not there
   std::uint8_t Flags = 0;      // bit 0 expand, bit 1 pin, bit 2 move the window, bit 3 click File;
-                               // bit 4 of the first: the window opened 20 s earlier
+                               // bit 4 of the first: the window opened 20 s earlier;
+                               // bits 5-6 the writer presence (below), bit 7 its beat moves
 };
+
+// Bits 5 and 6 of the flags: what the source says of the record's writer.
+inline constexpr std::uint8_t PresenceHeldBit = 32;
+inline constexpr std::uint8_t PresenceGoneBit = 64;  // both bits: held
+inline constexpr std::uint8_t BeatMovesBit = 128;
 
 inline constexpr int RefreshesPerInput = 3;
 inline constexpr std::size_t RefreshInputSize = 8 + 4 + 8 + 1;

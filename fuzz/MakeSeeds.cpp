@@ -23,6 +23,8 @@ struct TSeed {
   std::int64_t fileSize = 1536;
   std::uint8_t flags = 0;
   bool zeroRecord = false;
+  std::uint8_t everyFlags = 0;   // flags of every refresh
+  std::uint32_t tickStep = 200;  // ticks between two refreshes
 };
 
 // A call three seconds after the recorder's last update.
@@ -81,6 +83,12 @@ std::vector<TSeed> Seeds() {
   s = Call();
   s.Recording = false;
   seeds.push_back({"stopped-long-ago", s, 46001.5, 0, -1, 2 | 16});
+  // The writer presence: ended, held with its beat moving, and a record that
+  // stands still for longer than the monitor allows.
+  seeds.push_back({"writer-gone", Call(), 46000.5, 10000, 1536, 0, false, PresenceGoneBit});
+  seeds.push_back(
+      {"writer-beating", Call(), 46000.5, 10000, 1536, 0, false, PresenceHeldBit | BeatMovesBit});
+  seeds.push_back({"writer-stuck", Call(), 46000.5, 10000, 1536, 0, false, PresenceHeldBit, 4000});
   seeds.push_back({"clock-nan", Call(), kNaN});
   seeds.push_back({"clock-inf", Call(), -kInf});
   return seeds;
@@ -103,9 +111,9 @@ int main(int argc, char** argv) {
     bytes.insert(bytes.end(), record.begin(), record.end());
     for (int i = 0; i < RefreshesPerInput; ++i) {
       Append(bytes, seed.clock + i * 0.2 / 86400);
-      Append(bytes, seed.ticks + static_cast<std::uint32_t>(i) * 200);
+      Append(bytes, seed.ticks + static_cast<std::uint32_t>(i) * seed.tickStep);
       Append(bytes, seed.fileSize);
-      Append(bytes, i == 0 ? seed.flags : std::uint8_t{0});
+      Append(bytes, static_cast<std::uint8_t>((i == 0 ? seed.flags : 0) | seed.everyFlags));
     }
     std::ofstream out(std::string(argv[1]) + "/" + seed.name, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),

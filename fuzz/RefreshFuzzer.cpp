@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "BufferHealth.h"
 #include "FuzzInput.h"
 #include "MemoryDisplaySurface.h"
 #include "MemoryPlatform.h"
@@ -51,9 +52,10 @@ void Run(std::span<const std::uint8_t> data) {
   surface.Logging = false;
   TMemoryPlatform platform;
   TRecMonModel model(surface, platform);
-  auto source = std::make_unique<TMemoryStatusSource>();
-  source->Bytes = record;
-  model.Channel = std::move(source);
+  auto owned = std::make_unique<TMemoryStatusSource>();
+  TMemoryStatusSource& source = *owned;
+  source.Bytes = record;
+  model.Channel = std::move(owned);
   std::array<TRefreshInput, RefreshesPerInput> inputs;
   for (TRefreshInput& in : inputs) {
     in = reader.TakeRefresh();
@@ -86,10 +88,33 @@ void Run(std::span<const std::uint8_t> data) {
     if (in.Flags & 8) {
       model.lblFileClick();
     }
+    using TState = TWriterPresence::TState;
+    source.Presence.State = (in.Flags & PresenceHeldBit)   ? TState::Held
+                            : (in.Flags & PresenceGoneBit) ? TState::Gone
+                                                           : TState::Unknown;
+    if (in.Flags & BeatMovesBit) {
+      ++source.Presence.Beat;
+    }
+    bool refreshed = true;
     try {
       model.RefreshDisplay();
     } catch (const TFloatError& e) {
       Check(IsUserText(e.what()));
+      refreshed = false;
+    }
+    // The recording state and the grade always tell the same story: a
+    // recorder that ended is never shown recording, and whatever is red
+    // says why.
+    const bool gone = model.Recording && source.Presence.State == TState::Gone;
+    Check(surface[TControl::lblRecording].Caption ==
+          (model.Recording && !gone ? "Recording" : "Not Recording"));
+    if (refreshed) {
+      Check(!gone ||
+            (surface[TControl::lblHealth].Caption == "Poor" && surface.WindowColor == PoorColor &&
+             surface[TControl::lblHealth].Hint == WriterGoneHint));
+      Check((surface.WindowColor == PoorColor) == (surface[TControl::lblHealth].Caption == "Poor"));
+      Check(surface[TControl::lblHealth].Caption == "Good" ||
+            !surface[TControl::lblHealth].Hint.empty());
     }
     CheckBar(surface, TControl::rectMeterMe, model.MeterHeight);
     CheckBar(surface, TControl::rectMeterThem, model.MeterHeight);

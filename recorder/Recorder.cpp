@@ -236,7 +236,7 @@ TRecordingResult RunRecorder(const TRecorderOptions& options, const sigset_t& st
   if (liveLine) {
     out << '\n' << std::flush;
   }
-  if (!publishing.PublishFinal(figures(0, 0), kFinalPublishTries)) {
+  if (!publishing.PublishFinal(figures(0, 0))) {
     err << "recmon-record: could not clear Recording in the monitor's record\n";
   }
 

@@ -1,8 +1,6 @@
 #include "StatusPublisher.h"
 
-#include <chrono>
 #include <exception>
-#include <thread>
 
 #include "CaptureFormat.h"
 #include "RecMonWriter.h"
@@ -18,15 +16,13 @@ TRecMonSnapshot SnapshotOf(const TRecordingFigures& f) {
   s.LastUpdateTime = f.WrittenAt;
   s.BufferSize = static_cast<std::int32_t>(f.BufferCapacity);
   s.BufferFree = static_cast<std::int32_t>(f.BufferCapacity - f.BufferFill);
-  s.BytesDropped1 = AudioBytesFromFrames(f.DroppedByWriter);
-  s.BytesDropped2 = AudioBytesFromFrames(f.LostAtServer);
-  s.BytesDropped = AudioBytesFromFrames(f.DroppedByWriter + f.LostAtServer);
+  SetDropped(s, AudioBytesFromFrames(f.DroppedByWriter), AudioBytesFromFrames(f.LostAtServer));
   s.MyLevel = f.MyLevel;
   s.MyLevelBias = f.MyLevelBias;
   s.TheirLevel = f.TheirLevel;
   s.TheirLevelBias = f.TheirLevelBias;
   s.TheirLastSoundTick = f.TheirLastSoundTick;
-  s.TheirRecordMode = f.WithOthers ? TheirRecordModeRecorded : 1;
+  s.TheirRecordMode = f.WithOthers ? TheirRecordModeRecorded : TheirRecordModeNotRecorded;
   return s;
 }
 
@@ -45,30 +41,22 @@ bool TChannelPublisher::Publish(const TRecMonSnapshot& status) {
   }
 }
 
-void TStatusPublishing::Publish(const TRecordingFigures& figures) {
-  if (Publisher_ == nullptr) {
-    return;
-  }
-  if (Publisher_->Publish(SnapshotOf(figures))) {
-    ++Published_;
-  } else {
-    ++Skipped_;
+TStatusPublishing::TStatusPublishing(IStatusPublisher* publisher) {
+  if (publisher != nullptr) {
+    Publishing_.emplace(
+        [publisher](const TRecMonSnapshot& status) { return publisher->Publish(status); });
   }
 }
 
-bool TStatusPublishing::PublishFinal(const TRecordingFigures& figures, int tries) {
-  if (Publisher_ == nullptr) {
-    return true;
+void TStatusPublishing::Publish(const TRecordingFigures& figures) {
+  if (Publishing_) {
+    Publishing_->Publish(SnapshotOf(figures));
   }
-  for (int i = 0; i < tries; ++i) {
-    if (Publisher_->Publish(SnapshotOf(figures))) {
-      ++Published_;
-      return true;
-    }
-    ++Skipped_;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
+}
+
+bool TStatusPublishing::PublishFinal(const TRecordingFigures& figures,
+                                     std::chrono::milliseconds bound) {
+  return !Publishing_ || Publishing_->PublishFinal(SnapshotOf(figures), bound);
 }
 
 TMeters::TReading TMeters::Read(double rms, TNoiseFloor& floor) {

@@ -1,15 +1,20 @@
 #pragma once
 
 // What the recorder publishes for the monitor, and how. Publishing runs on
-// its own thread (the main one), never on the capture or writer thread, and a
-// publish that cannot take the lock at once is skipped, never waited for.
+// its own thread (the main one), never on the capture or writer thread, by
+// the package's publishing rules (Publishing.h): a publish that cannot take
+// the lock at once is skipped, never waited for, and the last record is
+// tried again for a while.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Levels.h"
+#include "Publishing.h"
 #include "RecordingDefs.h"
 
 namespace recmon {
@@ -37,8 +42,8 @@ struct TRecordingFigures {
 
 // The record for those figures: BytesRecorded and the drop counters in
 // 95232-per-second bytes, BytesDropped1 the frames the writer fell behind
-// on, BytesDropped2 those lost at the sound server, BytesDropped their sum;
-// the buffer in frames.
+// on, BytesDropped2 those lost at the sound server (the package's meanings,
+// RecordingDefs.h), BytesDropped their sum; the buffer in frames.
 TRecMonSnapshot SnapshotOf(const TRecordingFigures& figures);
 
 class IStatusPublisher {
@@ -51,7 +56,9 @@ class IStatusPublisher {
 // Publishes through the channel's writer API.
 class TChannelPublisher final : public IStatusPublisher {
  public:
-  // Attaches; raises std::runtime_error when the channel is unavailable.
+  // Attaches and takes the monitor's record; raises std::runtime_error when
+  // the channel is unavailable, TRecordOwnedElsewhere ("another recorder
+  // owns the monitor's record") when another recorder publishes it.
   TChannelPublisher();
   ~TChannelPublisher() override;
   bool Publish(const TRecMonSnapshot& status) override;
@@ -63,21 +70,22 @@ class TChannelPublisher final : public IStatusPublisher {
 // Counts publishes and those skipped, and keeps a meter's bias per side.
 class TStatusPublishing final {
  public:
-  explicit TStatusPublishing(IStatusPublisher* publisher) : Publisher_(publisher) {}
+  // Without a publisher nothing is published or counted.
+  explicit TStatusPublishing(IStatusPublisher* publisher);
 
   // Publishes once; a skipped or failed publish is only counted.
   void Publish(const TRecordingFigures& figures);
-  // The last record of a recording: tried again for up to `tries` times,
-  // as the monitor's self-close depends on seeing Recording cleared.
-  bool PublishFinal(const TRecordingFigures& figures, int tries);
+  // The last record of a recording: tried again until it gets through or
+  // `bound` has passed, as the monitor's self-close depends on seeing
+  // Recording cleared. True without a publisher.
+  bool PublishFinal(const TRecordingFigures& figures,
+                    std::chrono::milliseconds bound = FinalPublishBound);
 
-  std::uint64_t Published() const { return Published_; }
-  std::uint64_t Skipped() const { return Skipped_; }
+  std::uint64_t Published() const { return Publishing_ ? Publishing_->Published() : 0; }
+  std::uint64_t Skipped() const { return Publishing_ ? Publishing_->Skipped() : 0; }
 
  private:
-  IStatusPublisher* Publisher_;
-  std::uint64_t Published_ = 0;
-  std::uint64_t Skipped_ = 0;
+  std::optional<TPublishing> Publishing_;
 };
 
 // The two sides' level and bias for one publishing window.

@@ -7,7 +7,7 @@
 # file: CPack's Debian generator calls it, and the package test builds a package.
 # git: the format check lists the repository's files with it.
 # libsystemd-dev: sd-bus, for the automatic recorder's desktop notifications.
-RECMON_BUILD_PACKAGES="cmake ninja-build g++ pkg-config dpkg-dev file git libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev libxcb1-dev libxcb-damage0-dev libxkbcommon-dev clang-format libpulse-dev libsndfile1-dev libsystemd-dev locales"
+RECMON_BUILD_PACKAGES="cmake ninja-build g++ pkg-config dpkg-dev file git libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev libxcb1-dev libxcb-damage0-dev libxcb-randr0-dev libxkbcommon-dev clang-format libpulse-dev libsndfile1-dev libsystemd-dev locales"
 # A private sound server, tones and file checks for the recorder's
 # end-to-end tests, its demo and its benchmark; a private session bus for the
 # automatic recorder's notifications.
@@ -20,7 +20,9 @@ RECMON_FUZZ_PACKAGES="clang libclang-rt-14-dev"
 # demo; the accessibility bus, a private session bus and the reader's library
 # for the check that reads the window as a screen reader does.
 # fonts-dejavu-extra: DejaVu Sans Condensed Bold, the bold face beside Wine's Tahoma.
-RECMON_DESKTOP_PACKAGES="xvfb xauth openbox x11-utils xdotool imagemagick fonts-dejavu-core fonts-dejavu-extra xdg-utils fonts-wine at-spi2-core dbus-daemon python3-pyatspi"
+# fluxbox (a window manager that focuses what it maps) and xrandr
+# (x11-xserver-utils, two monitors on one Xvfb) for the monitors check.
+RECMON_DESKTOP_PACKAGES="xvfb xauth openbox fluxbox x11-xserver-utils x11-utils xdotool imagemagick fonts-dejavu-core fonts-dejavu-extra xdg-utils fonts-wine at-spi2-core dbus-daemon python3-pyatspi"
 # A dark desktop theme for the README's pictures.
 RECMON_PICTURE_PACKAGES="qt6ct"
 

@@ -9,6 +9,8 @@ namespace recmon {
 
 namespace {
 
+// The sound server loses half a second (a stalled source, as when a headset
+// reconnects).
 constexpr double kGlitchAt = 12;
 constexpr double kGlitchSeconds = 0.5;
 constexpr double kSilentFrom = 18;  // the other party sends no sound data
@@ -22,8 +24,8 @@ struct TFillPoint {
   double Fill;  // used part of the buffer
 };
 // Never rising faster than audio arrives (1/8 of the buffer per second), and
-// not at all while a glitch drops everything, so the recorded count never
-// goes back.
+// not at all while the sound server delivers nothing, so the recorded count
+// never goes back.
 constexpr std::array<TFillPoint, 10> kFill{{{0, 0.02},
                                             {kGlitchAt, 0.025},
                                             {kGlitchAt + kGlitchSeconds, 0.025},
@@ -62,12 +64,12 @@ double ListeningLevel(double t) {
 
 constexpr std::array<TCallEvent, 11> kEvents{{
     {0, "Recording started"},
-    {kGlitchAt, "A capture glitch drops half a second of audio"},
+    {kGlitchAt, "The sound server loses half a second of audio"},
     {kSilentFrom, "The other party sends no sound for a while"},
     {kSilentUntil, "The other party is back"},
     {28, "The buffer starts filling (Fair from 10 %)"},
     {33, "The buffer keeps filling (Poor from 60 %)"},
-    {kOverflowFrom, "The buffer is full: audio is dropped"},
+    {kOverflowFrom, "The buffer is full: writing fell behind and audio is dropped"},
     {kOverflowUntil, "The buffer drains"},
     {49, "The buffer is healthy again"},
     {CallStopsAt, "Recording stopped"},
@@ -85,8 +87,8 @@ TCallFrame CallAt(double t) {
 
   const double glitch = LostBy(counted, kGlitchAt, kGlitchAt + kGlitchSeconds);
   const double overflow = LostBy(counted, kOverflowFrom, kOverflowUntil);
-  f.BytesDropped1 = static_cast<std::uint32_t>(glitch * AudioBytesPerSecond);
-  f.BytesDropped2 = static_cast<std::uint32_t>(overflow * AudioBytesPerSecond);
+  f.DroppedBufferFull = static_cast<std::uint32_t>(overflow * AudioBytesPerSecond);
+  f.DroppedAtServer = static_cast<std::uint32_t>(glitch * AudioBytesPerSecond);
 
   // Once recording stops the buffer is flushed to the file.
   const double buffered = f.Recording ? BufferFill(t) * CallBufferSize : 0;

@@ -22,8 +22,10 @@ struct TCallFrame {
   double CountAt = 0;               // call time to which the byte counts refer
   std::uint32_t BytesRecorded = 0;  // what has reached the file
   std::int32_t BufferFree = CallBufferSize;
-  std::uint32_t BytesDropped1 = 0;  // lost by a capture glitch
-  std::uint32_t BytesDropped2 = 0;  // lost while the buffer was full
+  // The two parts of what was dropped, as the record carries them
+  // (BytesDropped1Meaning, BytesDropped2Meaning).
+  std::uint32_t DroppedBufferFull = 0;  // refused while the buffer was full
+  std::uint32_t DroppedAtServer = 0;    // lost at the sound server
   double MyLevel = 0;
   double TheirLevel = 0;
   double TheirLastSoundAt = 0;  // call time of the other parties' latest sound data

@@ -8,12 +8,12 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
 #include "CallScript.h"
 #include "ChannelDirectory.h"
 #include "DateTime.h"
 #include "FieldValues.h"
+#include "Publishing.h"
 #include "RecMonChannel.h"
 #include "RecMonWriter.h"
 #include "RecordText.h"
@@ -28,8 +28,6 @@ namespace {
 
 // Real time between two records of a played call.
 constexpr std::chrono::milliseconds kFrameInterval{40};
-// How long the record that must not be lost is retried against a busy lock.
-constexpr std::chrono::milliseconds kLastPublishBound{3000};
 
 // A frame of the call, stamped so that the record's times lie as far back from
 // now as they lie back on the call's clock at `callSeconds`.
@@ -47,9 +45,7 @@ TRecMonSnapshot CallRecord(const TCallFrame& f, double callSeconds, const std::s
   r.LastUpdateTime = daysAgo(f.CountAt);
   r.BufferSize = CallBufferSize;
   r.BufferFree = f.BufferFree;
-  r.BytesDropped = f.BytesDropped1 + f.BytesDropped2;
-  r.BytesDropped1 = f.BytesDropped1;
-  r.BytesDropped2 = f.BytesDropped2;
+  SetDropped(r, f.DroppedBufferFull, f.DroppedAtServer);
   r.MyLevel = f.MyLevel;
   r.MyLevelBias = CallMyLevelBias;
   r.TheirLevel = f.TheirLevel;
@@ -66,47 +62,31 @@ std::string CallClockText(double seconds) {
   return text;
 }
 
-// Reports a run of skipped publishes once when it starts and once when it
-// ends, so a stopped monitor does not flood the terminal.
-class TSkipReporter final {
- public:
-  explicit TSkipReporter(std::ostream& err) : Err_(err) {}
-  void Published(bool written) {
-    if (!written && Skipped_++ == 0) {
-      Err_ << "recmon-sim: skipped a publish: " << TStatusLockBusy().what() << "; going on"
-           << std::endl;
-    } else if (written && Skipped_ > 0) {
-      Err_ << "recmon-sim: publishing again after " << Skipped_ << " skipped" << std::endl;
-      Skipped_ = 0;
-    }
-  }
-
- private:
-  std::ostream& Err_;
-  long Skipped_ = 0;
-};
-
-// The last record of a call (or the only one of `set`) must get through: it
-// is retried until it is written, or for `bound` at most.
-bool PublishPersistently(TRecMonWriter& writer, const TRecMonSnapshot& record,
-                         std::chrono::milliseconds bound, TSkipReporter& skips) {
-  const auto deadline = std::chrono::steady_clock::now() + bound;
-  for (;;) {
-    const bool written = writer.Publish(record);
-    skips.Published(written);
-    if (written || std::chrono::steady_clock::now() >= deadline) {
-      return written;
-    }
-    std::this_thread::sleep_for(kFrameInterval);
-  }
+// Publishing as every recorder of the package does it, a run of skipped
+// publishes told on stderr when it starts and when it ends.
+TPublishing SimPublishing(TRecMonWriter& writer) {
+  return TPublishing(
+      [&writer](const TRecMonSnapshot& r) { return writer.Publish(r); },
+      [](const std::string& notice) { std::cerr << "recmon-sim: " << notice << std::endl; });
 }
 
 }  // namespace
 
 int RunPlay(const TSimCommand& command, const sigset_t& stopSignals, std::ostream& out) {
   TTempRecording file;
-  TRecMonWriter writer;
-  TSkipReporter skips(std::cerr);
+  // Like a recorder, the call goes on when the monitor's record is another
+  // recorder's: it is only not shown.
+  std::optional<TRecMonWriter> writer;
+  try {
+    writer.emplace();
+  } catch (const TRecordOwnedElsewhere& e) {
+    std::cerr << "recmon-sim: playing the call without showing it in the monitor: " << e.what()
+              << std::endl;
+  }
+  std::optional<TPublishing> publishing;
+  if (writer) {
+    publishing.emplace(SimPublishing(*writer));
+  }
   out << "Recording file: " << file.Path() << std::endl;
 
   const auto started = std::chrono::steady_clock::now();
@@ -123,13 +103,15 @@ int RunPlay(const TSimCommand& command, const sigset_t& stopSignals, std::ostrea
     const TRecMonSnapshot record =
         CallRecord(frame, t, file.Path(), {LocalNow(), RecMonTickCount()});
     if (stopped || t >= CallEndsAt) {
-      if (!PublishPersistently(writer, record, kLastPublishBound, skips)) {
+      if (publishing && !publishing->PublishFinal(record)) {
         throw std::runtime_error("could not publish the end of the call: " +
                                  std::string(TStatusLockBusy().what()));
       }
       break;
     }
-    skips.Published(writer.Publish(record));
+    if (publishing) {
+      publishing->Publish(record);
+    }
     // A stop request ends the call early, with the recording flag cleared.
     stopped = !WaitUnlessStopped(stopSignals, kFrameInterval);
     if (stopped) {
@@ -143,9 +125,13 @@ int RunSet(const TSimCommand& command, const sigset_t& stopSignals, std::ostream
   // Checked before attaching, so a bad value touches nothing.
   const TRecMonSnapshot record =
       BuildRecord(command.Assignments, command.NoMagic, {LocalNow(), RecMonTickCount()});
-  TRecMonWriter writer;
-  TSkipReporter skips(std::cerr);
-  if (!PublishPersistently(writer, record, kLastPublishBound, skips)) {
+  // An edit without a hold changes the record of whoever publishes it; a
+  // holder stands for a recorder, so it holds the record when nobody does,
+  // and a kill shows as a recorder's end.
+  const bool holds = !command.HoldSeconds || *command.HoldSeconds > 0;
+  TRecMonWriter writer(holds ? TWriterClaim::IfFree : TWriterClaim::None);
+  TPublishing publishing = SimPublishing(writer);
+  if (!publishing.PublishFinal(record)) {
     throw std::runtime_error("could not publish the record: " +
                              std::string(TStatusLockBusy().what()));
   }
@@ -155,11 +141,22 @@ int RunSet(const TSimCommand& command, const sigset_t& stopSignals, std::ostream
   } else {
     out << "ever" << std::endl;
   }
-  std::optional<std::chrono::duration<double>> hold;
+  // Holding is publishing nothing new: the presence's beat shows that the
+  // holder is alive (a stopped one then looks stuck to the monitor).
+  using Clock = std::chrono::steady_clock;
+  std::optional<Clock::time_point> end;
   if (command.HoldSeconds) {
-    hold = std::chrono::duration<double>(*command.HoldSeconds);
+    end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                             std::chrono::duration<double>(*command.HoldSeconds));
   }
-  WaitUnlessStopped(stopSignals, hold);
+  for (;;) {
+    const auto beat = Clock::now() + PresenceBeatInterval;
+    const bool last = end && *end <= beat;
+    if (StopSignalledBefore(stopSignals, last ? *end : beat) || last) {
+      break;
+    }
+    [[maybe_unused]] const bool told = writer.KeepAlive();  // a busy lock: the next beat
+  }
   return 0;
 }
 
@@ -170,12 +167,25 @@ int RunShow(std::ostream& out) {
     throw std::runtime_error("the status record is not available in " + RecMonChannelDirectory());
   }
   TRecMonStatusBytes bytes{};
+  TWriterPresence presence;
   {
     const TStatusLock lock(channel);
     const auto view = channel.View();
     std::copy(view.begin(), view.end(), bytes.begin());
+    presence = channel.WriterPresence();
   }
   out << RecordText(bytes, {LocalNow(), RecMonTickCount()});
+  switch (presence.State) {
+    case TWriterPresence::TState::Held:
+      out << "Writer: running (beat " << presence.Beat << ")\n";
+      break;
+    case TWriterPresence::TState::Gone:
+      out << "Writer: ended after writing this record\n";
+      break;
+    case TWriterPresence::TState::Unknown:
+      out << "Writer: unknown (no presence, or the record was written without one)\n";
+      break;
+  }
   return 0;
 }
 

@@ -31,8 +31,9 @@ std::string Hex(std::uint32_t value) {
   return text;
 }
 
-std::string AudioNote(std::uint32_t bytes) {
-  return "  (" + Fixed(static_cast<double>(bytes) / AudioBytesPerSecond, 3) + " s of audio)";
+std::string AudioNote(std::uint32_t bytes, std::string_view meaning = {}) {
+  return "  (" + Fixed(static_cast<double>(bytes) / AudioBytesPerSecond, 3) + " s of audio" +
+         (meaning.empty() ? "" : "; " + std::string(meaning)) + ")";
 }
 
 std::string TimeNote(double value, const TSimClock& clock) {
@@ -95,8 +96,10 @@ std::string RecordText(const TRecMonStatusBytes& bytes, const TSimClock& clock) 
   }
   out += "\n";
   out += "BytesDropped=" + std::to_string(r.BytesDropped) + AudioNote(r.BytesDropped) + "\n";
-  out += "BytesDropped1=" + std::to_string(r.BytesDropped1) + AudioNote(r.BytesDropped1) + "\n";
-  out += "BytesDropped2=" + std::to_string(r.BytesDropped2) + AudioNote(r.BytesDropped2) + "\n";
+  out += "BytesDropped1=" + std::to_string(r.BytesDropped1) +
+         AudioNote(r.BytesDropped1, BytesDropped1Meaning) + "\n";
+  out += "BytesDropped2=" + std::to_string(r.BytesDropped2) +
+         AudioNote(r.BytesDropped2, BytesDropped2Meaning) + "\n";
   out += "Magic=" + Hex(magic) + "\n";
   out += "MyLevel=" + Real(r.MyLevel) + "\n";
   out += "MyLevelBias=" + Real(r.MyLevelBias) + "\n";

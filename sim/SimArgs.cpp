@@ -18,11 +18,14 @@ when XDG_RUNTIME_DIR is not set.
 
 play   Plays a typical call of about a minute (X times faster with --speed X,
        up to 10000): recording starts, a file grows in a temporary folder,
-       the levels move, the other party falls silent for a while, the buffer
-       climbs past 10 % (Fair) and 60 % (Poor), some audio is dropped, the
-       buffer recovers, recording stops, the file is removed and the program
-       exits. The record is written 25 times a second; times and ticks in it
-       follow the call's own clock, so the monitor shows the call at speed X.
+       the levels move, the sound server loses half a second, the other
+       party falls silent for a while, the buffer climbs past 10 % (Fair)
+       and 60 % (Poor) and, full, refuses two seconds, the buffer recovers,
+       recording stops, the file is removed and the program exits. The
+       record is written 25 times a second; times and ticks in it follow the
+       call's own clock, so the monitor shows the call at speed X. Like a
+       recorder, it holds the monitor's record while it plays; when another
+       recorder holds it already, the call plays without being shown.
 
 set    Writes one record made of the given fields: the others are zero, and
        Magic is valid unless --no-magic or Magic=... is given. "now" is read
@@ -31,8 +34,14 @@ set    Writes one record made of the given fields: the others are zero, and
        allowed; "forever" waits for a signal). The record lives only while some
        program is attached: without a monitor running, it is gone after the
        hold. SIGINT, SIGTERM or SIGHUP end the hold early and cleanly.
+       While it holds, it stands for a recorder: it holds the monitor's
+       record when no recorder does, so that killing or stopping it shows as
+       a recorder's crash or hang. Without a hold, or while another program
+       holds the record, it writes an edit into that program's record.
 
-show   Prints the current record, decoded, without writing to it.
+show   Prints the current record, decoded, without writing to it, and
+       whether its writer is running, ended, or unknown (a recorder without
+       the writer presence).
 
 Fields (the record's field names) and their values:
   FileName=TEXT               path of the recording file, at most 512 bytes
@@ -43,7 +52,10 @@ Fields (the record's field names) and their values:
                               time, e.g. 45413.5; units ms s m h d
   BytesRecorded=BYTES  BytesDropped=BYTES  BytesDropped1=BYTES  BytesDropped2=BYTES
                               a count (decimal or 0x hex) or seconds of audio:
-                              95s = 95 x 95232 bytes
+                              95s = 95 x 95232 bytes; BytesDropped is the total,
+                              BytesDropped1 the part refused while the buffer
+                              was full (writing fell behind), BytesDropped2 the
+                              part lost at the sound server
   BufferSize=INT  BufferFree=INT  TheirRecordMode=INT
                               signed 32-bit; TheirRecordMode=2 means recorded
   Magic=N                     0x004ED9FE makes the record valid

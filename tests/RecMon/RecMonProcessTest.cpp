@@ -9,12 +9,15 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "TestProcess.h"
+#include "WatchingMonitor.h"
 
 namespace recmon {
 namespace {
@@ -23,6 +26,7 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using test::Exists;
 using test::TChildProcess;
+using test::TWatchingMonitor;
 
 // The monitor closes itself on the first refresh (every 200 ms) once
 // recording has been off for more than ten seconds; the process then ends.
@@ -166,6 +170,50 @@ TEST_F(RecMonProcess, DetachesWhenTheXServerGoesAway) {
   EXPECT_FALSE(Exists(Runtime.MapPath())) << "the last user removes the record also then";
 }
 
+// What becomes of a recorder that hangs, or follows the older protocol, as a
+// monitor running beside it sees it (the monitor's logic over the real
+// channel; atspi-recorder-check shows the real window when recorders hang
+// and crash). A holding recmon-sim stands for a recorder.
+class RecorderFate : public RecMonProcess {
+ protected:
+  std::unique_ptr<TChildProcess> Recorder() {
+    auto sim = std::make_unique<TChildProcess>(
+        RECMON_SIM,
+        std::vector<std::string>{"set", "Recording=1", "FileName=/tmp/call.wav", "StartTime=now",
+                                 "LastUpdateTime=now", "BufferSize=100", "BufferFree=95", "--hold",
+                                 "forever"});
+    const auto holding = sim->ReadLine(5s);
+    EXPECT_TRUE(holding && holding->starts_with("holding")) << sim->Errors();
+    return sim;
+  }
+  const std::function<bool()> recording = [this] { return monitor.ShowsRecording(); };
+  const std::function<bool()> stuck = [this] { return monitor.ShowsNoUpdate(); };
+  TWatchingMonitor monitor;
+};
+
+TEST_F(RecorderFate, AStoppedRecorderLooksStuckAfterFiveSecondsAndWellAgainWhenItGoesOn) {
+  const auto recorder = Recorder();
+  ASSERT_TRUE(monitor.RefreshUntil(recording, 2s)) << monitor.Shown();
+  recorder->Signal(SIGSTOP);
+  // Its last beat may have come up to a second before it stopped.
+  EXPECT_TRUE(monitor.KeepsShowing(recording, 3500ms)) << monitor.Shown();
+  EXPECT_TRUE(monitor.RefreshUntil(stuck, 3s)) << monitor.Shown();
+  recorder->Signal(SIGCONT);
+  EXPECT_TRUE(monitor.RefreshUntil(recording, 1s)) << monitor.Shown();
+}
+
+TEST_F(RecorderFate, ARecorderOfTheOlderProtocolIsShownAsBeforeAndNeverAsEnded) {
+  TChildProcess older(RECMON_CHANNEL_HELPER, {"older-recorder"});
+  ASSERT_EQ(older.ReadLine(5s), "writing") << older.Errors();
+  ASSERT_TRUE(monitor.RefreshUntil(recording, 2s)) << monitor.Shown();
+  EXPECT_TRUE(monitor.KeepsShowing(recording, 6s)) << monitor.Shown();
+  older.Signal(SIGKILL);
+  ASSERT_EQ(older.Wait(3s), 128 + SIGKILL);
+  // No presence, so nothing tells its end: only the lack of updates does.
+  EXPECT_TRUE(monitor.KeepsShowing(recording, 4s)) << monitor.Shown();
+  EXPECT_TRUE(monitor.RefreshUntil(stuck, 3s)) << monitor.Shown();
+}
+
 // Restores one environment variable when the test ends.
 class TSavedEnv final {
  public:
@@ -244,6 +292,37 @@ TEST_F(RecMonProcess, HelpAndVersionPrintAndExitWithoutOpeningTheWindowOrAttachi
     EXPECT_EQ(monitor.Errors(), "") << row.args.front();
     EXPECT_FALSE(Exists(Runtime.MapPath())) << row.args.front() << ": never attached";
   }
+}
+
+TEST_F(RecMonProcess, AnXServerThatRefusesUsCountsAsNoneAtAll) {
+  if (std::system("command -v Xvfb >/dev/null && command -v xauth >/dev/null") != 0) {
+    GTEST_SKIP() << "no Xvfb or xauth";
+  }
+  // The server admits only holders of a cookie that the monitor does not
+  // have.
+  const std::string cookies = Runtime.Path + "/cookies";
+  ASSERT_EQ(std::system(
+                ("xauth -q -f " + cookies + " add :0 . 0123456789abcdef0123456789abcdef").c_str()),
+            0);
+  TChildProcess xserver(
+      "/bin/sh", {"-c", "exec Xvfb -displayfd 1 -nolisten tcp -auth \"$0\" 2>/dev/null", cookies});
+  const auto display = xserver.ReadLine(10s);
+  ASSERT_TRUE(display) << xserver.Errors();
+  const TSavedEnv displayVariable("DISPLAY");
+  const TSavedEnv authority("XAUTHORITY");
+  const TSavedEnv wayland("WAYLAND_DISPLAY");
+  ::unsetenv("WAYLAND_DISPLAY");
+  ::unsetenv("QT_QPA_PLATFORM");
+  ::setenv("DISPLAY", (":" + *display).c_str(), 1);
+  ::setenv("XAUTHORITY", (Runtime.Path + "/no-cookies").c_str(), 1);
+  TChildProcess monitor(RECMON, {});
+  EXPECT_EQ(monitor.Wait(5s), 1) << "not Qt's abort: " << monitor.Errors();
+  const std::string& line = monitor.Errors();
+  EXPECT_NE(line.find("the X server on DISPLAY=:" + *display + " refuses the connection"),
+            std::string::npos)
+      << line;
+  EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
+  EXPECT_FALSE(Exists(Runtime.MapPath())) << "never attached";
 }
 
 }  // namespace

@@ -6,16 +6,24 @@
 //   gate-hold   take the channel directory's gate, print "gated", wait to be
 //               killed
 //   write-loop  publish self-consistent records as fast as possible until killed
+//   older-recorder  publish a recording five times a second, its count and
+//               LastUpdateTime moving, as a recorder of the protocol before
+//               the writer presence did: no presence; until killed
 
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "ChannelDirectory.h"
+#include "DateTime.h"
 #include "RecMonChannel.h"
 #include "RecMonWriter.h"
+#include "StatusLock.h"
+#include "TickCount.h"
 #include "TrustedFiles.h"
 
 int main(int argc, char** argv) {
@@ -69,6 +77,32 @@ int main(int argc, char** argv) {
         std::printf("writing\n");
         std::fflush(stdout);
       }
+    }
+  }
+  if (mode == "older-recorder") {
+    TRecMonChannel channel;
+    channel.Create();
+    TRecMonSnapshot s;
+    s.FileName = "/tmp/older-recorder.wav";
+    s.Recording = true;
+    s.StartTime = LocalNow();
+    s.BufferSize = 100;
+    s.BufferFree = 99;
+    s.TheirRecordMode = TheirRecordModeRecorded;
+    for (bool first = true;; first = false) {
+      s.BytesRecorded += AudioBytesPerSecond / 5;
+      s.LastUpdateTime = LocalNow();
+      s.TheirLastSoundTick = RecMonTickCount();
+      try {
+        const TStatusLock lock(channel);
+        channel.Write(EncodeStatus(s));
+      } catch (const TStatusLockBusy&) {
+      }
+      if (first) {
+        std::printf("writing\n");
+        std::fflush(stdout);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
   }
   std::fprintf(stderr, "unknown mode '%s'\n", mode.c_str());

@@ -59,6 +59,7 @@ TEST_F(ChannelProcessTest, TwoMonitorsAndShowSeeWhatTheRecorderWrote) {
   EXPECT_NE(show.Output().find("Status: valid\nFileName=/tmp/a call.wav\nRecording=1\n"),
             std::string::npos)
       << show.Output();
+  EXPECT_NE(show.Output().find("\nWriter: running (beat "), std::string::npos) << show.Output();
 
   // The recorder leaves; the monitors keep the record as it was.
   sim->Signal(SIGTERM);
@@ -104,7 +105,7 @@ TEST_F(ChannelProcessTest, LockOfAKilledHolderPassesToTheNextAttempt) {
 // and a writer one bounded wait each, and nothing once it goes on.
 TEST_F(ChannelProcessTest, AStoppedLockHolderNeverBlocksReadersOrWriters) {
   const auto sim = Recorder({"Recording=1", "BytesRecorded=5s", "--hold", "30"});
-  TRecMonWriter writer;
+  TRecMonWriter writer(TWriterClaim::None);
   TRecMonChannel monitor;
   monitor.Create();
   TChildProcess holder(RECMON_CHANNEL_HELPER, {"lock-hold"});

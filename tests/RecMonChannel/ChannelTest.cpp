@@ -7,9 +7,11 @@
 
 #include "ChannelDirectory.h"
 #include "RecMonChannel.h"
+#include "RecMonWriter.h"
 #include "StatusLock.h"
 #include "TestProcess.h"
 #include "TypicalCall.h"
+#include "WriterPresence.h"
 
 namespace recmon {
 namespace {
@@ -149,6 +151,116 @@ TEST_F(ChannelTest, LockExcludesEveryOtherHolder) {
   EXPECT_NE(::flock(b.Mutex.Get(), LOCK_EX | LOCK_NB), 0);
   a.Unlock();
   EXPECT_EQ(::flock(b.Mutex.Get(), LOCK_EX | LOCK_NB), 0);
+}
+
+// The writer presence as a monitor reads it, with writers in this process
+// (their locks belong to their own open files, so they exclude each other as
+// separate programs would; killed writers are in ChannelProcessTest).
+class WriterPresenceTest : public ChannelTest {
+ protected:
+  using TState = TWriterPresence::TState;
+
+  void SetUp() override { Monitor.Create(); }
+  TWriterPresence Presence() {
+    const TStatusLock lock(Monitor);
+    Monitor.View();
+    return Monitor.WriterPresence();
+  }
+  std::string PresencePath() const { return Runtime.Channel + "/" + RecMonWriterName; }
+  TRecMonSnapshot Call(bool recording) const {
+    TRecMonSnapshot s = SampleRecord();
+    s.Recording = recording;
+    return s;
+  }
+
+  TRecMonChannel Monitor;
+};
+
+TEST_F(WriterPresenceTest, AMonitorAloneKnowsNothingAndCreatesNoPresence) {
+  EXPECT_EQ(Presence().State, TState::Unknown);
+  EXPECT_FALSE(Exists(PresencePath())) << "only writers create it";
+}
+
+TEST_F(WriterPresenceTest, TheFirstRecorderHoldsTheRecordAndASecondIsRefused) {
+  EXPECT_EQ(Presence().State, TState::Unknown);  // probed before any writer came
+  TRecMonWriter first;
+  EXPECT_TRUE(first.OwnsRecord());
+  EXPECT_EQ(ModeOf(PresencePath()), 0600U);
+  EXPECT_EQ(Presence().State, TState::Held) << "held before anything is published";
+  try {
+    TRecMonWriter second;
+    FAIL() << "a second recorder was let in";
+  } catch (const TRecordOwnedElsewhere& e) {
+    EXPECT_STREQ(e.what(), "another recorder owns the monitor's record");
+  }
+  EXPECT_FALSE(TRecMonWriter(TWriterClaim::IfFree).OwnsRecord());
+  EXPECT_FALSE(TRecMonWriter(TWriterClaim::None).OwnsRecord());
+  EXPECT_TRUE(first.Publish(Call(true)));
+  EXPECT_EQ(Presence().State, TState::Held);
+}
+
+TEST_F(WriterPresenceTest, AnEndedWriterIsGoneUntilTheRecordIsWrittenWithoutOne) {
+  {
+    TRecMonWriter writer;
+    ASSERT_TRUE(writer.Publish(Call(true)));
+  }  // ends without clearing Recording, as after a crash
+  EXPECT_EQ(Presence().State, TState::Gone);
+
+  // An older recorder writes the record without a presence of its own.
+  TRecMonChannel older;
+  older.Create();
+  TRecMonSnapshot its = Call(true);
+  its.StartTime += 1;
+  older.Lock();
+  older.Write(EncodeStatus(its));
+  older.Unlock();
+  EXPECT_EQ(Presence().State, TState::Unknown) << "its record is not the ended writer's";
+
+  TRecMonWriter next;
+  EXPECT_TRUE(next.OwnsRecord()) << "an ended presence is free to take";
+  EXPECT_EQ(Presence().State, TState::Held);
+}
+
+TEST_F(WriterPresenceTest, AnEditBesideTheHolderBecomesPartOfItsRecord) {
+  auto holder = std::make_unique<TRecMonWriter>(TWriterClaim::IfFree);
+  ASSERT_TRUE(holder->OwnsRecord());
+  ASSERT_TRUE(holder->Publish(Call(true)));
+  TRecMonWriter edit(TWriterClaim::None);
+  TRecMonSnapshot edited = Call(true);
+  edited.BufferFree = 10;
+  ASSERT_TRUE(edit.Publish(edited));
+  holder.reset();
+  EXPECT_EQ(Presence().State, TState::Gone);
+  EXPECT_EQ(DecodeStatus(ReadRecord(Monitor))->BufferFree, 10);
+}
+
+TEST_F(WriterPresenceTest, EveryPublishAndEveryKeepAliveMovesTheBeat) {
+  TRecMonWriter writer;
+  ASSERT_TRUE(writer.Publish(Call(true)));
+  const std::uint32_t first = Presence().Beat;
+  ASSERT_TRUE(writer.Publish(Call(true)));
+  EXPECT_EQ(Presence().Beat, first + 1) << "the same record again";
+  ASSERT_TRUE(writer.KeepAlive());
+  EXPECT_EQ(Presence().Beat, first + 2);
+  EXPECT_EQ(DecodeStatus(ReadRecord(Monitor)), Call(true)) << "a beat changes no record";
+}
+
+TEST_F(WriterPresenceTest, AForeignPresenceFileSaysNothingAndTheLastOneOutRemovesIt) {
+  TRecMonWriter writer;
+  ASSERT_TRUE(writer.Publish(Call(true)));
+  writer.Channel().Destroy();
+  ASSERT_EQ(Presence().State, TState::Gone);
+  for (const off_t size : {0, 615, 617}) {
+    SCOPED_TRACE(size);
+    ASSERT_EQ(::truncate(PresencePath().c_str(), size), 0);
+    EXPECT_EQ(Presence().State, TState::Unknown);
+  }
+  std::ofstream(PresencePath(), std::ios::in | std::ios::out | std::ios::binary) << '\x02';
+  ASSERT_EQ(::truncate(PresencePath().c_str(), WriterPresenceSize), 0);
+  EXPECT_EQ(Presence().State, TState::Unknown) << "another version";
+
+  Monitor.Destroy();
+  EXPECT_FALSE(Exists(PresencePath()));
 }
 
 }  // namespace

@@ -87,6 +87,12 @@ TEST(DevicePlacement, TheOuterCornerLandsOnTheWorkAreasLastDevicePixel) {
     EXPECT_EQ(DeviceClientStart(row.outerEnd, row.span, row.frameAfter, row.client), row.start)
         << row.name;
   }
+  // A monitor's usable edges in logical pixels: Qt keeps the screen's
+  // origin and scales from it.
+  EXPECT_EQ(LogicalEdge(1240, 0, 1.0), 1240) << "unscaled";
+  EXPECT_EQ(LogicalEdge(770, 0, 2.0), 385) << "2, first monitor";
+  EXPECT_EQ(LogicalEdge(2560, 1280, 1.5), 2133) << "1.5, the monitor right of the first";
+  EXPECT_EQ(LogicalEdge(1280, 1280, 1.5), 1280) << "the origin itself";
   // Inside the area a logical edge lands within a device pixel of its
   // scaled position.
   const TAxisSpan span{0, 853, 0, 1280};

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "BufferHealth.h"
 #include "MonitorFixture.h"
 
 namespace recmon {
@@ -315,6 +316,148 @@ TEST_F(RefreshCycle, AnEmptyFileNameIsNeverLookedUp) {
   model->RefreshDisplay();
   EXPECT_EQ(platform.FileLookups, 0);
   EXPECT_EQ(Hint(TControl::lblFile), "");
+}
+
+// What is known of the recorder beyond its record: its presence, and whether
+// anything has moved. A call with the buffer 30 % full, graded "Fair" while
+// the recorder is well.
+class RecorderFate : public MonitorTest {
+ protected:
+  using TState = TWriterPresence::TState;
+  static constexpr const char* FairHint =
+      "Recording buffer is 30% full. If the buffer fills, some audio data may be lost.";
+
+  enum class TMoves { Record, Beat, Nothing };
+
+  void SetUp() override {
+    MonitorTest::SetUp();
+    call = ACall();
+    call.BufferFree = 70;
+  }
+  // Refreshes every 200 ms for `seconds`, the clock and the tick counter
+  // going on together, with the record's count, the presence's beat or
+  // nothing moving between refreshes.
+  void RunFor(double seconds, TMoves moves) {
+    for (int i = 0; i < static_cast<int>(seconds * 5 + 0.5); ++i) {
+      platform.AdvanceSeconds(0.2);
+      platform.Ticks += 200;
+      if (moves == TMoves::Record) {
+        call.BytesRecorded += AudioBytesPerSecond / 5;
+        call.LastUpdateTime = platform.Clock;
+      } else if (moves == TMoves::Beat) {
+        ++source->Presence.Beat;
+      }
+      Publish(call);
+      model->RefreshDisplay();
+    }
+  }
+  void ExpectWell(const char* when) {
+    EXPECT_EQ(Caption(TControl::lblRecording), "Recording") << when;
+    EXPECT_EQ(Caption(TControl::lblHealth), "Fair") << when;
+    EXPECT_EQ(surface.WindowColor, FairColor) << when;
+    EXPECT_EQ(Hint(TControl::lblHealth), FairHint) << when;
+  }
+
+  TRecMonSnapshot call;
+};
+
+TEST_F(RecorderFate, ALiveRecorderLooksTheSameWithOrWithoutAPresence) {
+  const struct {
+    const char* name;
+    TState state;
+    TMoves moves;
+  } rows[] = {
+      {"an older recorder, publishing", TState::Unknown, TMoves::Record},
+      {"a recorder holding its presence, publishing", TState::Held, TMoves::Record},
+      {"a holder with nothing new, its beat moving", TState::Held, TMoves::Beat},
+  };
+  for (const auto& row : rows) {
+    SetUp();
+    source->Presence.State = row.state;
+    RunFor(30, row.moves);
+    ExpectWell(row.name);
+    EXPECT_EQ(surface.CloseRequests, 0) << row.name;
+  }
+}
+
+TEST_F(RecorderFate, ARecorderThatEndedWithoutStoppingIsShownStoppedAndPoorAndStaysOpen) {
+  source->Presence.State = TState::Held;
+  RunFor(1, TMoves::Record);
+  ExpectWell("while it runs");
+  const std::string elapsed = Caption(TControl::lblTimeElapsed);
+  const std::string behind = Caption(TControl::lblSecondsBehind);
+
+  source->Presence.State = TState::Gone;
+  RunFor(0.2, TMoves::Nothing);
+  EXPECT_EQ(Caption(TControl::lblRecording), "Not Recording");
+  EXPECT_EQ(Caption(TControl::lblHealth), "Poor");
+  EXPECT_EQ(surface.WindowColor, PoorColor);
+  EXPECT_EQ(Hint(TControl::lblHealth),
+            "The recorder stopped unexpectedly; the file holds what was recorded until then.");
+  EXPECT_EQ(Caption(TControl::lblPctBufFull), "30%") << "the buffer's figure stays";
+
+  RunFor(30, TMoves::Nothing);
+  EXPECT_EQ(surface.CloseRequests, 0) << "the user must get to see it";
+  EXPECT_EQ(Hint(TControl::lblHealth),
+            "The recorder stopped unexpectedly; the file holds what was recorded until then.")
+      << "ended outranks stuck";
+  EXPECT_EQ(Caption(TControl::lblTimeElapsed), elapsed) << "the time stands still";
+  EXPECT_EQ(Caption(TControl::lblSecondsBehind), behind);
+
+  // A new recorder takes over.
+  source->Presence.State = TState::Held;
+  call.StartTime = platform.Clock;
+  RunFor(0.2, TMoves::Record);
+  ExpectWell("after a new recorder started");
+}
+
+TEST_F(RecorderFate, AnEndedWriterOfARecordThatSaysStoppedChangesNothing) {
+  call.Recording = false;
+  source->Presence.State = TState::Gone;
+  RunFor(1, TMoves::Nothing);
+  EXPECT_EQ(Caption(TControl::lblRecording), "Not Recording");
+  EXPECT_EQ(Caption(TControl::lblHealth), "Fair");
+  EXPECT_EQ(Hint(TControl::lblHealth), FairHint);
+}
+
+TEST_F(RecorderFate, NothingMovingForFiveSecondsIsPoorWhateverThePresenceSaysUntilItMovesAgain) {
+  for (const TState state : {TState::Unknown, TState::Held}) {
+    SetUp();
+    source->Presence.State = state;
+    RunFor(1, TMoves::Record);
+    RunFor(5, TMoves::Nothing);
+    ExpectWell("at five seconds");
+    RunFor(0.2, TMoves::Nothing);
+    EXPECT_EQ(Caption(TControl::lblRecording), "Recording") << "still recording, maybe";
+    EXPECT_EQ(Caption(TControl::lblHealth), "Poor");
+    EXPECT_EQ(surface.WindowColor, PoorColor);
+    EXPECT_EQ(Hint(TControl::lblHealth),
+              "Recording may have stopped: no update from the recorder for 5 s.");
+    RunFor(4, TMoves::Nothing);
+    EXPECT_EQ(Hint(TControl::lblHealth),
+              "Recording may have stopped: no update from the recorder for 9 s.");
+    EXPECT_EQ(surface.CloseRequests, 0);
+
+    RunFor(0.2, state == TState::Held ? TMoves::Beat : TMoves::Record);
+    ExpectWell("once it moves again");
+  }
+}
+
+TEST_F(RecorderFate, OnlyTimeTheMonitorWatchedCounts) {
+  RunFor(1, TMoves::Record);
+  // The machine slept for an hour: the tick counter jumped.
+  platform.Ticks += 3600 * 1000;
+  platform.AdvanceSeconds(3600);
+  RunFor(0.2, TMoves::Nothing);
+  ExpectWell("right after the jump");
+  RunFor(5.2, TMoves::Nothing);
+  EXPECT_EQ(Caption(TControl::lblHealth), "Poor") << "but more than five seconds watched do";
+}
+
+TEST_F(RecorderFate, NotRecordingNeverLooksStuck) {
+  call.Recording = false;
+  RunFor(8, TMoves::Nothing);
+  EXPECT_EQ(Caption(TControl::lblHealth), "Fair");
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 namespace recmon {
 namespace {
 
+using namespace std::chrono_literals;
+
 TRecordingFigures Typical() {
   TRecordingFigures f;
   f.FileName = "/home/u/Music/Calls/call-2024-03-07-090501.wav";
@@ -50,7 +52,8 @@ TEST(StatusPublisherTest, RecordCarriesTheFiguresInTheMonitorsUnits) {
 TEST(StatusPublisherTest, MicrophoneOnlyIsRecordMode1) {
   TRecordingFigures f = Typical();
   f.WithOthers = false;
-  EXPECT_EQ(SnapshotOf(f).TheirRecordMode, 1);
+  EXPECT_EQ(SnapshotOf(f).TheirRecordMode, TheirRecordModeNotRecorded);
+  EXPECT_EQ(TheirRecordModeNotRecorded, 1);
 }
 
 TEST(StatusPublisherTest, ByteCountsWrapAt32BitsLikeTheRecordsCounters) {
@@ -93,18 +96,20 @@ TEST(StatusPublisherTest, TheFinalRecordIsTriedUntilItGetsThrough) {
   TStatusPublishing publishing(&fake);
   TRecordingFigures last = Typical();
   last.Recording = false;
-  EXPECT_TRUE(publishing.PublishFinal(last, 5));
+  EXPECT_TRUE(publishing.PublishFinal(last, 1000ms));
   EXPECT_EQ(fake.Seen.size(), 3U);
   EXPECT_FALSE(fake.Seen.back().Recording);
-  fake.Answers = {false, false};
+  EXPECT_EQ(publishing.Skipped(), 2U);
+  fake.Answers.assign(100, false);
   fake.Seen.clear();
-  EXPECT_FALSE(publishing.PublishFinal(last, 2)) << "but not for ever";
+  EXPECT_FALSE(publishing.PublishFinal(last, 120ms)) << "but not for ever";
+  EXPECT_LE(fake.Seen.size(), 3U) << "tried at 0, 50 and 100 ms at the most";
 }
 
 TEST(StatusPublisherTest, WithoutAChannelNothingIsCounted) {
   TStatusPublishing publishing(nullptr);
   publishing.Publish(Typical());
-  EXPECT_TRUE(publishing.PublishFinal(Typical(), 3));
+  EXPECT_TRUE(publishing.PublishFinal(Typical()));
   EXPECT_EQ(publishing.Published() + publishing.Skipped(), 0U);
 }
 

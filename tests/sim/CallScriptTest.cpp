@@ -14,8 +14,8 @@ TEST(CallScriptTest, CountsNeverGoBackAndTheBufferStaysInItsBounds) {
   for (double t = 0.01; t <= CallEndsAt + 1; t += 0.01) {
     const TCallFrame f = CallAt(t);
     ASSERT_GE(f.BytesRecorded, previous.BytesRecorded) << "at " << t;
-    ASSERT_GE(f.BytesDropped1, previous.BytesDropped1) << "at " << t;
-    ASSERT_GE(f.BytesDropped2, previous.BytesDropped2) << "at " << t;
+    ASSERT_GE(f.DroppedBufferFull, previous.DroppedBufferFull) << "at " << t;
+    ASSERT_GE(f.DroppedAtServer, previous.DroppedAtServer) << "at " << t;
     ASSERT_GE(f.BufferFree, 0) << "at " << t;
     ASSERT_LE(f.BufferFree, CallBufferSize) << "at " << t;
     previous = f;
@@ -54,9 +54,9 @@ TEST(CallScriptTest, GoesThroughEveryStageOfTheTypicalCall) {
 
 TEST(CallScriptTest, EndsWithEverythingCapturedEitherRecordedOrDropped) {
   const TCallFrame end = CallAt(CallEndsAt);
-  EXPECT_EQ(end.BytesDropped1, AudioBytesPerSecond / 2);
-  EXPECT_EQ(end.BytesDropped2, 2 * AudioBytesPerSecond);
-  EXPECT_EQ(end.BytesRecorded + end.BytesDropped1 + end.BytesDropped2,
+  EXPECT_EQ(end.DroppedBufferFull, 2 * AudioBytesPerSecond) << "the two full seconds";
+  EXPECT_EQ(end.DroppedAtServer, AudioBytesPerSecond / 2) << "the half second the server lost";
+  EXPECT_EQ(end.BytesRecorded + end.DroppedBufferFull + end.DroppedAtServer,
             static_cast<std::uint32_t>(CallStopsAt * AudioBytesPerSecond));
   EXPECT_DOUBLE_EQ(end.CountAt, CallStopsAt) << "the counts refer to the moment recording stopped";
 }

@@ -33,6 +33,7 @@ TEST(RecordTextTest, ShowsEveryFieldEvenWhenTheMarkerIsWrong) {
   s.BytesRecorded = 95232 * 3;
   s.BufferSize = 200;
   s.BufferFree = 50;
+  SetDropped(s, 95232, 0);
   s.TheirLastSoundTick = 4000;
   s.TheirRecordMode = 2;
   const TSimClock clock{45000.5, 10000};
@@ -42,8 +43,9 @@ TEST(RecordTextTest, ShowsEveryFieldEvenWhenTheMarkerIsWrong) {
        {"Status: valid\nFileName=/tmp/call.wav\nRecording=1\n",
         "\nStartTime=45000.49890046296  (2023-03-15 11:58:25.000 local, 95.0 s ago)\n",
         "\nBytesRecorded=285696  (3.000 s of audio)\n", "\nBufferFree=50  (75.0 % used)\n",
-        "\nMagic=0x004ED9FE\n", "\nTheirLastSoundTick=4000  (6000 ms ago)\n",
-        "\nTheirRecordMode=2  (recorded)\n"}) {
+        "\nBytesDropped1=95232  (1.000 s of audio; buffer full: writing fell behind)\n",
+        "\nBytesDropped2=0  (0.000 s of audio; lost at the sound server)\n", "\nMagic=0x004ED9FE\n",
+        "\nTheirLastSoundTick=4000  (6000 ms ago)\n", "\nTheirRecordMode=2  (recorded)\n"}) {
     EXPECT_NE(valid.find(line), std::string::npos) << "missing " << line << " in\n" << valid;
   }
 

@@ -10,6 +10,7 @@
 #include "RecMonChannel.h"
 #include "StatusLock.h"
 #include "TestProcess.h"
+#include "WatchingMonitor.h"
 
 namespace recmon {
 namespace {
@@ -99,6 +100,32 @@ TEST_F(SimProcessTest, PlayTakesTheMonitorThroughTheWholeCall) {
   EXPECT_GT(last->BytesDropped, 0U);
   EXPECT_FALSE(Exists(file));
   EXPECT_FALSE(Exists(file.substr(0, file.rfind('/')))) << "the temporary folder goes too";
+}
+
+TEST_F(SimProcessTest, ASecondPlayPlaysItsCallWithoutShowingItAndSaysSoOnce) {
+  test::TWatchingMonitor monitor;
+  TChildProcess first(RECMON_SIM, {"play", "--speed", "2"});
+  const auto firstLine = first.ReadLine(5s);
+  ASSERT_TRUE(firstLine && firstLine->starts_with("Recording file: ")) << first.Errors();
+  const std::string firstFile = firstLine->substr(16);
+  const auto showsFirst = [&] { return monitor.Hint(TControl::lblFile) == firstFile; };
+  ASSERT_TRUE(monitor.RefreshUntil(showsFirst, 2s)) << monitor.Shown();
+
+  TChildProcess second(RECMON_SIM, {"play", "--speed", "40"});
+  while (!second.Wait(0ms)) {
+    monitor.Refresh();
+    ASSERT_TRUE(showsFirst()) << "the second publishes: " << monitor.Shown();
+    std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_EQ(second.Wait(0ms), 0) << second.Errors();
+  EXPECT_NE(second.Output().find("Recording stopped"), std::string::npos) << "the call played";
+  const std::string said = "another recorder owns the monitor's record";
+  const std::string& errors = second.Errors();
+  EXPECT_NE(errors.find(said), std::string::npos) << errors;
+  EXPECT_EQ(errors.find(said), errors.rfind(said)) << "said once: " << errors;
+
+  first.Signal(SIGTERM);
+  EXPECT_EQ(first.Wait(3s), 0) << first.Errors();
 }
 
 }  // namespace

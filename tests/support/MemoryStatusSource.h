@@ -1,7 +1,7 @@
 #pragma once
 
-// A status record held in memory, with a count of the lock's use, for tests,
-// benchmarks and fuzzing.
+// A status record held in memory, with a count of the lock's use and a
+// writer presence to report, for tests, benchmarks and fuzzing.
 
 #include "RecordingDefs.h"
 #include "StatusSource.h"
@@ -15,6 +15,7 @@ class TMemoryStatusSource final : public IStatusSource {
   int LockCount = 0;    // Lock() calls so far
   int UnlockCount = 0;  // Unlock() calls so far
   bool Locked = false;
+  TWriterPresence Presence;  // what WriterPresence() reports
 
   void Lock() override {
     ++LockCount;
@@ -30,6 +31,7 @@ class TMemoryStatusSource final : public IStatusSource {
     }
     return Bytes;
   }
+  TWriterPresence WriterPresence() override { return Presence; }
 };
 
 }  // namespace recmon
