@@ -32,8 +32,6 @@ using TClock = std::chrono::steady_clock;
 constexpr auto kPublishInterval = 200ms;
 // After a stop, how long the sides may take to deliver up to the stop moment.
 constexpr auto kDrainTimeout = 300ms;
-// Tries for the last record, 50 ms apart.
-constexpr int kFinalPublishTries = 40;
 // A server away for longer ends the call's recording: the call is most
 // likely over, and the monitor must not show a recording that records
 // nothing.
@@ -69,7 +67,7 @@ class TCallRecording final : public ICallRecording {
   TCaptureSink Sink_{Ring_, true};
   std::unique_ptr<TWriterThread> Writer_;
   std::unique_ptr<IStatusPublisher> Channel_;
-  TStatusPublishing Publishing_{nullptr};
+  std::unique_ptr<TStatusPublishing> Publishing_;
   TMeters Meters_;
   std::optional<double> StartTime_;
   bool Closed_ = false;
@@ -100,7 +98,7 @@ TCallRecording::TCallRecording(const TCallStart& start, std::ostream& err)
   } catch (const std::exception& e) {
     Err_ << "recmon-record: recording without showing it in the monitor: " << e.what() << std::endl;
   }
-  Publishing_ = TStatusPublishing(Channel_.get());
+  Publishing_ = std::make_unique<TStatusPublishing>(Channel_.get());
   Writer_ = std::make_unique<TWriterThread>(Ring_, *File_);
   Connect();
   Follow(start.Streams, start.Identity);
@@ -290,7 +288,7 @@ void TCallRecording::PublishLoop() {
     }
     const double micRms = Sink_.TakeRms(TSide::Mic);
     const double othersRms = Sink_.TakeRms(TSide::Others);
-    Publishing_.Publish(Figures(micRms, othersRms));
+    Publishing_->Publish(Figures(micRms, othersRms));
     next = std::max(next, TClock::now());
     lock.lock();
   }
@@ -335,7 +333,7 @@ TCallResult TCallRecording::Finish() {
     }
   }
   Closed_ = true;
-  if (!Publishing_.PublishFinal(Figures(0, 0), kFinalPublishTries)) {
+  if (!Publishing_->PublishFinal(Figures(0, 0))) {
     Err_ << "recmon-record: could not clear Recording in the monitor's record" << std::endl;
   }
   result.Seconds = static_cast<double>(Writer_->Written()) / kSampleRate;
