@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "Recorder.h"
 #include "RecorderArgs.h"
+#include "RecordingSession.h"
 
 int main(int argc, char** argv) {
   using namespace recmon;
