@@ -9,8 +9,8 @@
 
 #include "AutoRecorder.h"
 #include "CallRecording.h"
-#include "Recorder.h"
 #include "RecorderArgs.h"
+#include "RecordingSession.h"
 
 int main(int argc, char** argv) {
   using namespace recmon;

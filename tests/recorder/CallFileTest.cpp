@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -22,8 +23,8 @@ TEST(CallFileTest, FormatFollowsTheExtension) {
     const char* Path;
     int Format;
   } rows[] = {
-      {"/a/call.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-      {"call.WAV", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+      {"/a/call.wav", SF_FORMAT_RF64 | SF_FORMAT_PCM_16},  // a WAV file that may grow past 4 GB
+      {"call.WAV", SF_FORMAT_RF64 | SF_FORMAT_PCM_16},
       {"x.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
       {"x.ogg", SF_FORMAT_OGG | SF_FORMAT_OPUS},
       {"dir.wav/x.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS},
@@ -153,6 +154,50 @@ TEST(CallFileTest, FolderAndFormatChooseWhereADatedRecordingGoes) {
   options.Format.reset();
   options.File = "relative.wav";
   EXPECT_EQ(ResolveCallPath(options, now), std::filesystem::absolute("relative.wav").string());
+
+TEST(CallFileTest, PathsInMessagesShowControlCharactersInsteadOfActingOnThem) {
+  const struct {
+    const char* Path;
+    const char* Shown;
+  } rows[] = {
+      {"/home/u/Music/Calls/call.wav", "/home/u/Music/Calls/call.wav"},
+      {"/tmp/a\nrecmon-record: all is fine.wav", "/tmp/a\\nrecmon-record: all is fine.wav"},
+      {"/tmp/tab\there\r.wav", "/tmp/tab\\there\\r.wav"},
+      {"/tmp/\x1b[2Jcleared.wav", "/tmp/\\x1b[2Jcleared.wav"},
+      {"/tmp/del\x7f.wav", "/tmp/del\\x7f.wav"},
+      {"/tmp/Gespräch.wav", "/tmp/Gespräch.wav"},  // UTF-8 as it is
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(PrintablePath(row.Path), row.Shown);
+  }
+}
+
+TEST(CallFileTest, SystemFoldersAreRefusedOrdinaryOnesNot) {
+  EXPECT_THROW(CheckCallFolder("/proc"), TRecorderUsageError);
+  EXPECT_THROW(CheckCallFolder("/sys"), TRecorderUsageError);
+  struct stat dev {};
+  struct stat root {};
+  if (::stat("/dev", &dev) == 0 && ::stat("/", &root) == 0 && dev.st_dev != root.st_dev) {
+    EXPECT_THROW(CheckCallFolder("/dev"), TRecorderUsageError) << "as root, /dev is writable";
+  }
+  EXPECT_NO_THROW(CheckCallFolder("/tmp"));
+  EXPECT_NO_THROW(CheckCallFolder("/no/such/folder")) << "creating the file will say why";
+}
+
+TEST(CallFileTest, TheCallsFolderIsMadePrivate) {
+  char pattern[] = "/tmp/recmon-callfile-XXXXXX";
+  const std::string home = ::mkdtemp(pattern);
+  const char* oldHome = std::getenv("HOME");
+  const std::string keptHome = oldHome != nullptr ? oldHome : "";
+  ::setenv("HOME", home.c_str(), 1);
+  ::unsetenv("XDG_CONFIG_HOME");
+  const std::string path = ResolveCallPath(nullptr, 0);
+  ::setenv("HOME", keptHome.c_str(), 1);
+  EXPECT_TRUE(path.starts_with(home + "/Music/Calls/call-")) << path;
+  struct stat calls {};
+  ASSERT_EQ(::stat((home + "/Music/Calls").c_str(), &calls), 0);
+  EXPECT_EQ(calls.st_mode & 0777U, 0700U);
+  std::filesystem::remove_all(home);
 }
 
 }  // namespace
