@@ -27,8 +27,6 @@ using TClock = std::chrono::steady_clock;
 constexpr auto kPublishInterval = 200ms;
 // After a stop, how long the sides may take to deliver up to the stop moment.
 constexpr auto kDrainTimeout = 300ms;
-// Tries for the last record, 50 ms apart.
-constexpr int kFinalPublishTries = 40;
 // How long the live line shows the last thing that happened.
 constexpr auto kNoteTime = 5s;
 // Dated names tried when the chosen one is taken between choosing and creating.
@@ -88,6 +86,7 @@ TRecordingResult TRecordingSession::Run(const sigset_t& stopSignals) {
 void TRecordingSession::Fail(int status, const std::string& message) {
   Err_ << "recmon-record: " << message << '\n';
   Result_.ExitStatus = status;
+  Result_.Failure = message;
 }
 
 bool TRecordingSession::Open() {
@@ -157,6 +156,8 @@ bool TRecordingSession::Open() {
   };
   try {
     p.Link->Start(Policy_, first, std::move(events));
+    const std::lock_guard lock(LinkMutex_);
+    LinkRunning_ = true;
   } catch (const std::exception& e) {
     p.Writer->Finish();
     try {
@@ -212,8 +213,19 @@ TStopReason TRecordingSession::RunUntilStop(const sigset_t& stopSignals) {
   }
 }
 
+void TRecordingSession::Reconsider() {
+  const std::lock_guard lock(LinkMutex_);
+  if (LinkRunning_) {
+    Parts_->Link->Reconsider();
+  }
+}
+
 void TRecordingSession::Drain(TStopReason reason) {
   TParts& p = *Parts_;
+  {
+    const std::lock_guard lock(LinkMutex_);
+    LinkRunning_ = false;
+  }
   switch (reason) {
     case TStopReason::Signal:
     case TStopReason::Duration: {
@@ -263,22 +275,20 @@ void TRecordingSession::Close(TStopReason& reason) {
     Out_ << '\n' << std::flush;
   }
   Say("");
-  if (!p.Publishing->PublishFinal(
-          [&] {
-            TRecordingFigures f;
-            f.FileName = Result_.Path;
-            f.StartTime = p.StartTime.value_or(0);
-            f.FramesWritten = p.File->Durable();
-            f.WrittenAt = LocalNow();
-            f.BufferCapacity = p.Ring->Capacity();
-            f.BufferFill = p.Ring->Fill();
-            f.DroppedByWriter = p.WriterLoss.value_or(p.Ring->Refused());
-            f.LostAtServer = p.Sink->LostAtServer();
-            f.TheirLastSoundTick = p.Sink->TheirLastSoundTick();
-            f.WithOthers = Policy_.WithOthers();
-            return f;
-          }(),
-          kFinalPublishTries)) {
+  if (!p.Publishing->PublishFinal([&] {
+        TRecordingFigures f;
+        f.FileName = Result_.Path;
+        f.StartTime = p.StartTime.value_or(0);
+        f.FramesWritten = p.File->Durable();
+        f.WrittenAt = LocalNow();
+        f.BufferCapacity = p.Ring->Capacity();
+        f.BufferFill = p.Ring->Fill();
+        f.DroppedByWriter = p.WriterLoss.value_or(p.Ring->Refused());
+        f.LostAtServer = p.Sink->LostAtServer();
+        f.TheirLastSoundTick = p.Sink->TheirLastSoundTick();
+        f.WithOthers = Policy_.WithOthers();
+        return f;
+      }())) {
     Err_ << "recmon-record: could not clear Recording in the monitor's record\n";
   }
 }
@@ -306,6 +316,8 @@ void TRecordingSession::Report(TStopReason reason) {
     Err_ << "recmon-record: " << Failure_ << "; what was recorded until then is in "
          << PrintablePath(Result_.Path) << '\n';
     Result_.ExitStatus = kExitFailed;
+    Result_.Failure = Failure_;
+    Result_.ServerGone = reason == TStopReason::ServerGone;
   } else {
     Result_.ExitStatus = kExitDone;
   }

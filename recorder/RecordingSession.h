@@ -55,6 +55,9 @@ struct TRecordingResult {
   std::size_t PeakBufferFill = 0;     // frames
   std::uint64_t Published = 0;
   std::uint64_t PublishesSkipped = 0;
+  // Why it stopped early (the server stayed away, a write failed); empty when it did not.
+  std::string Failure;
+  bool ServerGone = false;  // it stopped because the server stayed away
 };
 
 // Why the Run phase ended.
@@ -78,6 +81,9 @@ class TRecordingSession final {
 
   // All five phases; `stopSignals` are blocked by the caller in every thread.
   TRecordingResult Run(const sigset_t& stopSignals);
+  // From another thread while Run runs: the policy has learnt something the
+  // sound server link does not watch; its choice is asked for again.
+  void Reconsider();
 
   struct TParts;
 
@@ -100,6 +106,8 @@ class TRecordingSession final {
   TRecordingResult Result_;
   std::unique_ptr<TParts> Parts_;
   std::string Failure_;
+  std::mutex LinkMutex_;  // Reconsider against the link's start and end
+  bool LinkRunning_ = false;
 };
 
 // recmon-record: --list, or a session on the desktop's sources.

@@ -1,5 +1,7 @@
 #include "SoundServerLink.h"
 
+#include "CallPlaybackCapture.h"
+
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -176,8 +178,8 @@ bool Ask(pa_context* context, TSoundServerLink::TQuery* query) {
                  Finished(q);
                  return;
                }
-               TSourceInfo source{
-                   i->name, OrEmpty(i->description), i->sample_spec.channels, "", {}};
+               TSourceInfo source{i->name, OrEmpty(i->description), i->sample_spec.channels, "", {},
+                                  {}};
                for (std::uint8_t c = 0; c < i->channel_map.channels; ++c) {
                  source.Layout.push_back(SpeakerOf(i->channel_map.map[c]));
                }
@@ -276,6 +278,7 @@ void TSoundServerLink::Shutdown() {
     for (auto& st : Streams_) {
       DropStream(st);
     }
+    DropPlayback();
     DropContext();
     pa_mainloop_api* api = pa_threaded_mainloop_get_api(Loop_);
     api->time_free(Timer_);
@@ -399,6 +402,10 @@ void TSoundServerLink::Start(const ISourcePolicy& policy, const TSideSources& fi
       if (!source) {
         throw TSoundServerError(std::string("nothing to record ") + SideName(side) + " from");
       }
+      if (!source->PlaybackStreams.empty()) {
+        OpenPlayback(*source);
+        continue;
+      }
       Open(side, *source);
     }
     const auto state = [&](const std::unique_ptr<TStream>& st) {
@@ -431,6 +438,47 @@ void TSoundServerLink::Stop() {
   Running_ = false;
   for (auto& st : Streams_) {
     DropStream(st);
+  }
+  DropPlayback();
+}
+
+void TSoundServerLink::Reconsider() {
+  const TLoopLock lock(Loop_);
+  RequestQuery();
+}
+
+void TSoundServerLink::OpenPlayback(const TSourceInfo& source) {
+  if (Playback_ && PlaybackSource_ == source) {
+    return;
+  }
+  if (!Playback_) {
+    // Handed on at a fixed latency behind the clock, which the sink takes
+    // as the samples' age, so the side keeps its place beside the other.
+    Playback_ = std::make_unique<TCallPlaybackCapture>(
+        Loop_, Context_, [this](std::span<const float> mono) {
+          static constexpr float kMono[] = {1.0F};
+          Events_.Samples(
+              TSide::Others, mono, kMono,
+              std::chrono::duration_cast<TClock::duration>(TCallPlaybackCapture::kLatency));
+        });
+  }
+  TCallPlayback choice{TPlaybackMatch::Own, {}, {}};
+  for (const auto& [index, monitor] : source.PlaybackStreams) {
+    TPlaybackStream stream;
+    stream.Index = index;
+    stream.SinkMonitor = monitor;
+    choice.Streams.push_back(std::move(stream));
+  }
+  Playback_->Follow(choice);
+  PlaybackSource_ = source;
+  LastSource_[static_cast<std::size_t>(TSide::Others)] = source.Name;
+}
+
+void TSoundServerLink::DropPlayback() {
+  if (Playback_) {
+    Playback_->Stop();
+    Playback_.reset();
+    PlaybackSource_ = {};
   }
 }
 
@@ -562,6 +610,10 @@ void TSoundServerLink::Lost(const std::string& why) {
       Events_.Absent(side, true);
     }
   }
+  if (Playback_) {
+    DropPlayback();
+    Events_.Absent(TSide::Others, true);
+  }
   Tell("the sound server went away (" + why + "); recording silence until it is back");
   ReconnectWait_ = kFirstReconnectWait;
   NextAttempt_ = TClock::now() + ReconnectWait_;
@@ -598,6 +650,26 @@ void TSoundServerLink::Apply(const TServerInfo& server) {
     const std::optional<TSourceInfo>& want = side == TSide::Mic ? chosen.Mic : chosen.Others;
     std::unique_ptr<TStream>& st = Streams_[static_cast<std::size_t>(side)];
     std::string& last = LastSource_[static_cast<std::size_t>(side)];
+    if (side == TSide::Others && want && !want->PlaybackStreams.empty()) {
+      const bool absent = !st && !Playback_;
+      if (st) {
+        DropStream(st);
+      }
+      if (!Playback_) {
+        Events_.Restart(side);
+      }
+      OpenPlayback(*want);
+      if (absent) {
+        Events_.Absent(side, false);
+      }
+      continue;
+    }
+    if (side == TSide::Others && Playback_) {
+      DropPlayback();
+      if (!want) {
+        Events_.Absent(side, true);
+      }
+    }
     if (!want) {
       if (st) {
         DropStream(st);

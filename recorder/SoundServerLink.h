@@ -25,6 +25,10 @@
 #include "SidePairer.h"
 #include "SoundSources.h"
 
+namespace recmon {
+class TCallPlaybackCapture;
+}
+
 struct pa_threaded_mainloop;
 struct pa_context;
 struct pa_time_event;
@@ -79,6 +83,9 @@ class TSoundServerLink final {
 
   // Runs `f` with the capture thread held off, so it may touch capture state.
   void Locked(const std::function<void()>& f);
+  // Asks the policy again soon, for a policy that learns of changes the
+  // link does not watch (a program's streams).
+  void Reconsider();
 
   // Since when the server has been gone; nothing while it is there.
   std::optional<std::chrono::steady_clock::time_point> GoneSince() const;
@@ -106,6 +113,8 @@ class TSoundServerLink final {
   void RequestQuery();
   void Apply(const TServerInfo& server);
   void Open(TSide side, const TSourceInfo& source);
+  void OpenPlayback(const TSourceInfo& source);
+  void DropPlayback();
   void Tell(const std::string& text);
 
   pa_threaded_mainloop* Loop_ = nullptr;
@@ -122,6 +131,9 @@ class TSoundServerLink final {
   const ISourcePolicy* Policy_ = nullptr;
   TLinkEvents Events_;
   std::unique_ptr<TStream> Streams_[2];
+  // The other side when it is one program's playback streams, mixed.
+  std::unique_ptr<TCallPlaybackCapture> Playback_;
+  TSourceInfo PlaybackSource_;
   std::string LastSource_[2];  // what each side last recorded, for the messages
   // The channel layouts of the server's sources, from the last answer.
   std::map<std::string, std::shared_ptr<pa_channel_map>> Maps_;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "RecorderArgs.h"
@@ -39,6 +40,10 @@ struct TSourceInfo {
   std::string MonitorOf;  // the output whose monitor this is, or empty
   // One entry per channel; empty when not known (every channel then counts alike).
   std::vector<TSpeaker> Layout;
+  // Only these playback streams, each on the monitor of the output it plays
+  // on (stream number, monitor source), mixed: one program's sound. Empty:
+  // the source as it is.
+  std::vector<std::pair<std::uint32_t, std::string>> PlaybackStreams = {};
 
   bool operator==(const TSourceInfo&) const = default;
 };

@@ -154,6 +154,7 @@ TEST(CallFileTest, FolderAndFormatChooseWhereADatedRecordingGoes) {
   options.Format.reset();
   options.File = "relative.wav";
   EXPECT_EQ(ResolveCallPath(options, now), std::filesystem::absolute("relative.wav").string());
+}
 
 TEST(CallFileTest, PathsInMessagesShowControlCharactersInsteadOfActingOnThem) {
   const struct {
