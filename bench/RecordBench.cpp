@@ -16,7 +16,7 @@
 #include <sstream>
 #include <string>
 
-#include "Recorder.h"
+#include "RecordingSession.h"
 
 namespace {
 

@@ -144,6 +144,10 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wine, fonts-dejavu-extra")
 # The opener that shows the recording's folder, and Qt's Wayland platform for
 # sessions without an X server; the monitor works without either.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland")
+# Where recmon-record --auto tells that a call's file is ready; every desktop
+# has one, and calls are recorded without it. libsystemd0 (its sd-bus reaches
+# the service) comes from dpkg-shlibdeps.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "notification-daemon")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS})

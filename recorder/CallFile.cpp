@@ -1,11 +1,15 @@
 #include "CallFile.h"
 
+#include <linux/magic.h>
 #include <pwd.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +17,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "CallNames.h"
 #include "RecorderArgs.h"
 
 namespace recmon {
@@ -24,7 +29,8 @@ int CallFileFormat(const std::string& path) {
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (ext == ".wav") {
-    return SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    // A WAV header counts to 4 GB, about 6.2 hours; a longer call goes on as RF64.
+    return SF_FORMAT_RF64 | SF_FORMAT_PCM_16;
   }
   if (ext == ".flac") {
     return SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
@@ -34,6 +40,65 @@ int CallFileFormat(const std::string& path) {
   }
   throw TRecorderUsageError("cannot tell the format of '" + path +
                             "': name it .wav, .flac, .ogg or .opus");
+}
+
+std::string PrintablePath(const std::string& path) {
+  std::string text;
+  for (const char c : path) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u != 0x7F) {
+      text += c;
+    } else if (c == '\n') {
+      text += "\\n";
+    } else if (c == '\t') {
+      text += "\\t";
+    } else if (c == '\r') {
+      text += "\\r";
+    } else {
+      static const char kHex[] = "0123456789abcdef";
+      text += "\\x";
+      text += kHex[u >> 4U];
+      text += kHex[u & 0x0FU];
+    }
+  }
+  return text;
+}
+
+void CheckCallFolder(const std::string& folder) {
+  struct stat where {};
+  if (::stat(folder.c_str(), &where) != 0) {
+    return;  // creating the file will say what is wrong
+  }
+  bool system = false;
+  // The device file system, when /dev has one of its own.
+  struct stat dev {};
+  struct stat root {};
+  if (::stat("/dev", &dev) == 0 && ::stat("/", &root) == 0 && dev.st_dev != root.st_dev &&
+      where.st_dev == dev.st_dev) {
+    system = true;
+  }
+  struct statfs fs {};
+  if (::statfs(folder.c_str(), &fs) == 0) {
+    switch (static_cast<unsigned long>(fs.f_type)) {
+      case PROC_SUPER_MAGIC:
+      case SYSFS_MAGIC:
+      case DEVPTS_SUPER_MAGIC:
+      case CGROUP2_SUPER_MAGIC:
+      case DEBUGFS_MAGIC:
+      case TRACEFS_MAGIC:
+      case SECURITYFS_MAGIC:
+      case BPF_FS_MAGIC:
+        system = true;
+        break;
+      default:
+        break;
+    }
+  }
+  if (system) {
+    throw TRecorderUsageError("refusing to record into " + PrintablePath(folder) +
+                              ": it holds the system's devices, not files; choose a folder "
+                              "of yours");
+  }
 }
 
 std::string MusicFolder(const std::string& userDirsText, const std::string& home) {
@@ -100,28 +165,74 @@ std::string UserDirsText(const std::string& home) {
 
 }  // namespace
 
+std::string DefaultCallsFolder() {
+  const std::string home = HomeFolder();
+  return MusicFolder(UserDirsText(home), home) + "/Calls";
+}
+
 std::string ResolveCallPath(const std::string* file, std::time_t now) {
   if (file != nullptr) {
     const std::string path = fs::absolute(*file).lexically_normal().string();
-    // An earlier call is never recorded over by a name typed twice.
+    // An earlier call is never recorded over by a name typed twice (and the
+    // file is created exclusively, so one that appears meanwhile is safe too).
     std::error_code ignored;
     if (fs::exists(fs::symlink_status(path, ignored))) {
-      throw TRecorderUsageError(path +
+      throw TRecorderUsageError(PrintablePath(path) +
                                 " already exists; give a new name (an existing file is "
                                 "never replaced)");
     }
+    CheckCallFolder(fs::path(path).parent_path().string());
     return path;
   }
   const std::string home = HomeFolder();
-  const std::string folder = MusicFolder(UserDirsText(home), home) + "/Calls";
+  const std::string music = MusicFolder(UserDirsText(home), home);
+  const std::string folder = DefaultCallsFolder();
   std::error_code error;
-  fs::create_directories(folder, error);
-  if (error) {
-    throw std::runtime_error("cannot create the folder " + folder + ": " + error.message());
+  fs::create_directories(music, error);
+  // Recordings of calls are personal: their folder is the user's alone.
+  if (!error && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+    error = std::error_code(errno, std::generic_category());
   }
+  if (error) {
+    throw std::runtime_error("cannot create the folder " + PrintablePath(folder) + ": " +
+                             error.message());
+  }
+  CheckCallFolder(folder);
   std::tm local{};
   ::localtime_r(&now, &local);
   return FreeCallPath(folder, local, [](const std::string& path) {
+    std::error_code ignored;
+    return fs::exists(fs::symlink_status(path, ignored));
+  });
+}
+
+std::string MakeCallsFolder(const std::optional<std::string>& folder) {
+  const std::string path =
+      folder ? fs::absolute(*folder).lexically_normal().string() : DefaultCallsFolder();
+  std::error_code error;
+  if (fs::is_directory(path, error)) {
+    CheckCallFolder(path);
+    return path;
+  }
+  fs::create_directories(fs::path(path).parent_path(), error);
+  if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+    throw std::runtime_error("cannot create the folder " + PrintablePath(path) + ": " +
+                             std::generic_category().message(errno));
+  }
+  CheckCallFolder(path);
+  return path;
+}
+
+std::string ResolveCallPath(const TRecorderOptions& options, std::time_t now) {
+  if (options.File) {
+    return ResolveCallPath(&*options.File, now);
+  }
+  const std::string folder = MakeCallsFolder(options.Folder);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "call-%Y-%m-%d-%H%M%S", &local);
+  return FreePath(folder, stamp + ChosenExtension(options), [](const std::string& path) {
     std::error_code ignored;
     return fs::exists(fs::symlink_status(path, ignored));
   });

@@ -1,7 +1,9 @@
 #include "RecorderArgs.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "CallFile.h"
 
@@ -9,14 +11,22 @@ namespace recmon {
 
 const char* const RecorderHelpText =
     R"(Usage: recmon-record [OPTIONS] [FILE]
+       recmon-record --auto [--only APP]... [--ignore APP]... [--no-monitor]
 Records a call from the desktop's sound server (PulseAudio, or PipeWire's
 PulseAudio service) into one stereo file: the microphone on the left, the
 other parties (what the desktop plays) on the right. Its live state is
 published for the Kestrum Call Monitor (recmon).
 
 FILE ends in .wav, .flac, .ogg or .opus (Opus in Ogg) and must not exist yet.
-Without it the file is Calls/call-YYYY-MM-DD-HHMMSS.wav in your music folder.
-The path is printed.
+Without it the file is call-YYYY-MM-DD-HHMMSS.wav in the Calls folder of your
+music folder. The path is printed.
+
+With --auto it waits for calls and records each one by itself: a call begins
+when a program keeps a microphone open for 2 seconds and ends when it has had
+none open for 5 seconds. Each call goes into its own file,
+call-YYYY-MM-DD-HHMMSS-APP.wav: the microphone that program uses on the left,
+only that program's sound on the right. The monitor is started for each call
+and a desktop notification tells when its file is ready.
 
 Options:
   --mic SOURCE        record this source as the microphone
@@ -27,6 +37,14 @@ Options:
   --list              list the sources that --mic and --others accept
   --duration SECONDS  stop after this many seconds (default: until SIGINT,
                       SIGTERM or SIGHUP, as on Ctrl+C)
+  --folder FOLDER     record into FOLDER instead of the Calls folder
+  --format FORMAT     wav (default), flac, ogg or opus, when no FILE is given
+  --auto              record every call by itself, until SIGINT, SIGTERM or
+                      SIGHUP
+  --only APP          with --auto: record only APP's calls (repeatable); APP is
+                      a program's name or its executable's, in any letter case
+  --ignore APP        with --auto: never record APP's calls (repeatable)
+  --no-monitor        with --auto: do not start recmon for a call
   --help              show this help
 
 Exit status: 0 the recording ended normally; 1 it could not start or had to
@@ -35,6 +53,62 @@ stop (no sound server, the server went away, a write failed, the disk filled);
 )";
 
 namespace {
+
+std::string Lowered(std::string text) {
+  for (char& c : text) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return text;
+}
+
+std::string ParseFormat(const std::string& text) {
+  const std::string format = Lowered(text);
+  if (format != "wav" && format != "flac" && format != "ogg" && format != "opus") {
+    throw TRecorderUsageError("--format is wav, flac, ogg or opus, not '" + text + "'");
+  }
+  return format;
+}
+
+// Combinations that cannot mean anything, found before anything is opened.
+void CheckCombinations(const TRecorderOptions& options) {
+  if (options.NoOthers && options.Others) {
+    throw TRecorderUsageError("--others and --no-others contradict each other");
+  }
+  if (options.File && (options.Folder || options.Format)) {
+    throw TRecorderUsageError(
+        "FILE names its folder and format itself; give either FILE or "
+        "--folder and --format");
+  }
+  if (options.Auto) {
+    if (options.File) {
+      throw TRecorderUsageError(
+          "--auto records each call into a file of its own; give --folder "
+          "and --format instead of FILE");
+    }
+    const std::pair<bool, const char*> manualOnly[] = {
+        {options.Mic.has_value(), "--mic"},
+        {options.Others.has_value(), "--others"},
+        {options.NoOthers, "--no-others"},
+        {options.DurationSeconds.has_value(), "--duration"},
+        {options.List, "--list"}};
+    for (const auto& [given, name] : manualOnly) {
+      if (given) {
+        throw TRecorderUsageError(std::string(name) +
+                                  " cannot be used with --auto, which chooses each call's "
+                                  "sources itself");
+      }
+    }
+  } else {
+    const std::pair<bool, const char*> autoOnly[] = {{!options.Only.empty(), "--only"},
+                                                     {!options.Ignore.empty(), "--ignore"},
+                                                     {options.NoMonitor, "--no-monitor"}};
+    for (const auto& [given, name] : autoOnly) {
+      if (given) {
+        throw TRecorderUsageError(std::string(name) + " works only with --auto");
+      }
+    }
+  }
+}
 
 double ParseDuration(const std::string& text) {
   char* end = nullptr;
@@ -101,18 +175,42 @@ TRecorderOptions ParseRecorderArgs(const std::vector<std::string>& args) {
       (arg == "--mic" ? options.Mic : options.Others) = std::move(source);
     } else if (arg == "--duration") {
       options.DurationSeconds = ParseDuration(value());
+    } else if (arg == "--folder") {
+      std::string folder = value();
+      if (folder.empty()) {
+        throw TRecorderUsageError("--folder needs a folder");
+      }
+      options.Folder = std::move(folder);
+    } else if (arg == "--format") {
+      options.Format = ParseFormat(value());
+    } else if (arg == "--auto") {
+      flag();
+      options.Auto = true;
+    } else if (arg == "--no-monitor") {
+      flag();
+      options.NoMonitor = true;
+    } else if (arg == "--only" || arg == "--ignore") {
+      std::string app = value();
+      if (app.empty()) {
+        throw TRecorderUsageError(arg + " needs a program's name");
+      }
+      (arg == "--only" ? options.Only : options.Ignore).push_back(std::move(app));
     } else {
       throw TRecorderUsageError("unknown option '" + arg + "'");
     }
   }
-  if (options.NoOthers && options.Others) {
-    throw TRecorderUsageError("--others and --no-others contradict each other");
-  }
+  CheckCombinations(options);
   if (options.File) {
     // A name whose format cannot be told is a usage error, found before recording.
     static_cast<void>(CallFileFormat(*options.File));
   }
   return options;
+}
+
+std::string ChosenExtension(const TRecorderOptions& options) {
+  std::string extension = ".";
+  extension += options.Format.value_or("wav");
+  return extension;
 }
 
 }  // namespace recmon

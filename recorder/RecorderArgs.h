@@ -27,13 +27,24 @@ struct TRecorderOptions {
   std::optional<std::string> Others;  // nothing: the monitor of the default sink
   bool NoOthers = false;
   std::optional<double> DurationSeconds;  // nothing: until a stop signal
-  std::optional<std::string> File;        // nothing: a dated name in the music folder
+  std::optional<std::string> File;        // nothing: a dated name in the folder below
+  std::optional<std::string> Folder;      // nothing: Calls in the music folder
+  std::optional<std::string> Format;      // "wav", "flac", "ogg" or "opus"; nothing: wav
+
+  // --auto: wait for calls and record each one into its own file.
+  bool Auto = false;
+  std::vector<std::string> Only;    // record only these programs' calls
+  std::vector<std::string> Ignore;  // never record these programs' calls
+  bool NoMonitor = false;           // do not start recmon for a call
 
   bool operator==(const TRecorderOptions&) const = default;
 };
 
 // The arguments after the program name. Raises TRecorderUsageError.
 TRecorderOptions ParseRecorderArgs(const std::vector<std::string>& args);
+
+// The file extension, with its dot, that a recording without FILE gets.
+std::string ChosenExtension(const TRecorderOptions& options);
 
 extern const char* const RecorderHelpText;
 

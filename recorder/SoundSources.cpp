@@ -70,6 +70,50 @@ TChosenSources ChooseSources(const TServerInfo& server, const TRecorderOptions& 
   return chosen;
 }
 
+TDesktopSources::TDesktopSources(const TRecorderOptions& options)
+    : Mic_(options.Mic), Others_(options.Others), NoOthers_(options.NoOthers) {}
+
+TSideSources TDesktopSources::Start(const TServerInfo& server) const {
+  TRecorderOptions options;
+  options.Mic = Mic_;
+  options.Others = Others_;
+  options.NoOthers = NoOthers_;
+  TChosenSources chosen = ChooseSources(server, options);
+  return {std::move(chosen.Mic), std::move(chosen.Others)};
+}
+
+TSideSources TDesktopSources::Choose(const TServerInfo& server) const {
+  TSideSources chosen;
+  const TSourceInfo* mic = Mic_ ? server.FindSource(*Mic_) : nullptr;
+  if (mic == nullptr) {
+    mic = server.FindSource(server.DefaultSource);
+  }
+  if (mic != nullptr) {
+    chosen.Mic = *mic;
+  }
+  if (NoOthers_) {
+    return chosen;
+  }
+  const auto monitorOf = [&](const std::string& sinkName) -> const TSourceInfo* {
+    const TSinkInfo* sink = server.FindSink(sinkName);
+    return sink != nullptr ? server.FindSource(sink->MonitorSource) : nullptr;
+  };
+  const TSourceInfo* others = nullptr;
+  if (Others_) {
+    others = server.FindSource(*Others_);
+    if (others == nullptr) {
+      others = monitorOf(*Others_);
+    }
+  }
+  if (others == nullptr) {
+    others = monitorOf(server.DefaultSink);
+  }
+  if (others != nullptr) {
+    chosen.Others = *others;
+  }
+  return chosen;
+}
+
 std::string SourceListText(const TServerInfo& server) {
   std::ostringstream out;
   out << "Sound server: " << server.ServerName << ' ' << server.ServerVersion << '\n';

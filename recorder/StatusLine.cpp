@@ -32,8 +32,12 @@ std::string StatusLineText(const TStatusLineFigures& f) {
   char tail[64];
   std::snprintf(tail, sizeof tail, "  buffer %.0f%%  dropped %.1f s", f.BufferPercent,
                 f.DroppedSeconds);
-  return head + ("mic " + Db(f.MicRms)) + "  others " + (f.WithOthers ? Db(f.OthersRms) : "off") +
-         tail;
+  std::string text = head + ("mic " + Db(f.MicRms)) + "  others " +
+                     (f.WithOthers ? Db(f.OthersRms) : "off") + tail;
+  if (!f.Note.empty()) {
+    text += "  (" + f.Note + ")";
+  }
+  return text;
 }
 
 }  // namespace recmon

@@ -40,6 +40,8 @@ void TWriterThread::Run() {
   // A quarter second of frames per write: large writes, few system calls.
   std::vector<TStereoFrame> chunk(kSampleRate / 4);
   auto nextCheckpoint = Clock::now() + kCheckpointInterval;
+  auto nextSync = Clock::now() + kSyncInterval;
+  const auto durable = [&] { Durable_.store(Sink_.Durable(), std::memory_order_release); };
   try {
     for (;;) {
       // Read the flag before taking, so that the last take sees everything
@@ -49,19 +51,28 @@ void TWriterThread::Run() {
       if (taken > 0) {
         Sink_.Write(std::span(chunk).first(taken));
         Written_.fetch_add(taken, std::memory_order_release);
+        durable();
       }
       if (stopping && taken == 0) {
         break;
       }
-      if (Clock::now() >= nextCheckpoint) {
+      const auto now = Clock::now();
+      if (now >= nextCheckpoint) {
         Sink_.Checkpoint();
-        nextCheckpoint = Clock::now() + kCheckpointInterval;
+        durable();
+        nextCheckpoint = now + kCheckpointInterval;
+      }
+      if (now >= nextSync) {
+        Sink_.Sync();
+        nextSync = now + kSyncInterval;
       }
       if (taken < chunk.size() && !stopping) {
         std::this_thread::sleep_for(kWriterIdle);
       }
     }
     Sink_.Checkpoint();
+    Sink_.Sync();
+    durable();
   } catch (const std::exception& e) {
     Fail(e.what());
   }

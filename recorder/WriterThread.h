@@ -17,8 +17,12 @@
 
 namespace recmon {
 
-// How often the file is made to survive a kill: the header update and flush.
-inline constexpr std::chrono::milliseconds kCheckpointInterval{500};
+// How often the file's own length is brought up to date, so that a killed
+// recorder leaves a file that plays up to that moment: the header of a WAV
+// file, the STREAMINFO of a FLAC file.
+inline constexpr std::chrono::milliseconds kCheckpointInterval{200};
+// How often the file is flushed to the disk, against a power cut.
+inline constexpr std::chrono::milliseconds kSyncInterval{1000};
 // How long the writer sleeps when the buffer is empty. Capture never wakes
 // it, so it never waits on the writer in any way.
 inline constexpr std::chrono::milliseconds kWriterIdle{10};
@@ -36,8 +40,11 @@ class TWriterThread final {
   // thread. Offer nothing more after calling it.
   void Finish();
 
-  // Frames in the file; read from any thread.
+  // Frames handed to the file; read from any thread.
   std::uint64_t Written() const { return Written_.load(std::memory_order_acquire); }
+  // Frames a reader of the file would find were the program killed now
+  // (see IFrameSink::Durable); read from any thread.
+  std::uint64_t Durable() const { return Durable_.load(std::memory_order_acquire); }
   // The first write error, once the writer has stopped on it.
   std::optional<std::string> Failure() const;
 
@@ -48,6 +55,7 @@ class TWriterThread final {
   TFrameRing& Ring_;
   IFrameSink& Sink_;
   std::atomic<std::uint64_t> Written_{0};
+  std::atomic<std::uint64_t> Durable_{0};
   std::atomic<bool> Stopping_{false};
   std::atomic<bool> Failed_{false};
   mutable std::mutex FailureMutex_;

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "Recorder.h"
+#include "AutoRecorder.h"
+#include "CallRecording.h"
 #include "RecorderArgs.h"
+#include "RecordingSession.h"
 
 int main(int argc, char** argv) {
   using namespace recmon;
@@ -29,6 +31,9 @@ int main(int argc, char** argv) {
   if (options.Help) {
     std::cout << RecorderHelpText;
     return kExitDone;
+  }
+  if (options.Auto) {
+    return RunAutoRecorder(options, stopSignals, std::cout, std::cerr, StartCallRecording);
   }
   return RunRecorder(options, stopSignals, std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1)
       .ExitStatus;

@@ -2,7 +2,9 @@
 // producer and consumer on two threads.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <thread>
 
 #include "FrameRing.h"
@@ -65,6 +67,69 @@ TEST(FrameRingTest, TwoThreadsLoseNothingWhenTheConsumerKeepsUp) {
   producer.join();
   EXPECT_TRUE(inOrder);
   EXPECT_EQ(ring.Offered() - ring.Refused(), static_cast<std::uint64_t>(kFrames));
+}
+
+// Resident memory of this process, in bytes.
+std::size_t ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  std::size_t size = 0;
+  std::size_t resident = 0;
+  statm >> size >> resident;
+  return resident * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+TEST(FrameRingTest, ALargeRingHoldsMemoryOnlyForWhatItHolds) {
+  // Thirty seconds of room (11.5 MB), cycled through twice while it never
+  // holds more than a quarter second, as in an ordinary recording.
+  TFrameRing ring(30 * kSampleRate);
+  const std::size_t before = ResidentBytes();
+  std::vector<TStereoFrame> out(kSampleRate / 4);
+  int next = 0;
+  for (int i = 0; i < 240; ++i) {
+    ring.Offer(Numbered(next, kSampleRate / 4));
+    next += kSampleRate / 4;
+    ring.Take(out);
+  }
+  EXPECT_LT(ResidentBytes() - before, 2U << 20U) << "emptied pages go back to the system";
+  // A burst fills it far and is still taken whole and in order afterwards.
+  const int burst = next;
+  for (int i = 0; i < 80; ++i) {
+    ASSERT_EQ(ring.Offer(Numbered(next, kSampleRate / 4)), kSampleRate / 4);
+    next += kSampleRate / 4;
+  }
+  bool inOrder = true;
+  for (int expected = burst; expected < next;) {
+    const std::size_t got = ring.Take(out);
+    ASSERT_GT(got, 0U);
+    for (std::size_t i = 0; i < got; ++i, ++expected) {
+      inOrder = inOrder && out[i].Mic == static_cast<float>(expected);
+    }
+  }
+  EXPECT_TRUE(inOrder);
+  EXPECT_EQ(ring.Refused(), 0U);
+}
+
+TEST(FrameRingTest, TwoThreadsLoseNothingInARingThatHandsPagesBack) {
+  TFrameRing ring(64 * 1024);  // large enough to hand pages back
+  constexpr int kFrames = 3'000'000;
+  std::thread producer([&] {
+    for (int next = 0; next < kFrames;) {
+      const auto batch = Numbered(next, std::min(960, kFrames - next));
+      next += static_cast<int>(ring.Offer(batch));
+    }
+  });
+  std::vector<TStereoFrame> out(1000);
+  int expected = 0;
+  bool inOrder = true;
+  while (expected < kFrames) {
+    const std::size_t got = ring.Take(out);
+    for (std::size_t i = 0; i < got; ++i, ++expected) {
+      inOrder = inOrder &&
+                out[i] == TStereoFrame{static_cast<float>(expected), static_cast<float>(-expected)};
+    }
+  }
+  producer.join();
+  EXPECT_TRUE(inOrder) << "no frame of the producer's was dropped with a page";
 }
 
 }  // namespace

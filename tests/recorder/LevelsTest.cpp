@@ -87,15 +87,55 @@ TEST(LevelsTest, WindowAveragesPowerUntilTakenThenStartsAfresh) {
   EXPECT_EQ(window.Take(), 0.0) << "nothing came since";
 }
 
-TEST(LevelsTest, DownmixIsTheMeanOfTheChannels) {
+TEST(LevelsTest, DownmixWeightsFollowTheSpeakers) {
+  using enum TSpeaker;
+  const struct {
+    const char* Proves;
+    std::vector<TSpeaker> Layout;
+    unsigned Channels;
+    std::vector<float> Weights;
+  } rows[] = {
+      {"mono as it is", {Mono}, 1, {1.0F}},
+      {"a stereo pair averaged: a sound on both keeps its level",
+       {FrontLeft, FrontRight},
+       2,
+       {0.5F, 0.5F}},
+      {"5.1: the centre at its level, surrounds 3 dB down, no LFE",
+       {FrontLeft, FrontRight, FrontCenter, Lfe, Surround, Surround},
+       6,
+       {0.5F, 0.5F, 1.0F, 0.0F, 0.35355339F, 0.35355339F}},
+      {"an unknown layout: every channel alike", {}, 4, {0.25F, 0.25F, 0.25F, 0.25F}},
+      {"auxiliary channels: every channel alike", {FrontLeft, Other}, 2, {0.5F, 0.5F}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Proves);
+    const std::vector<float> weights = DownmixWeights(row.Layout, row.Channels);
+    ASSERT_EQ(weights.size(), row.Weights.size());
+    for (std::size_t i = 0; i < weights.size(); ++i) {
+      EXPECT_FLOAT_EQ(weights[i], row.Weights[i]) << i;
+    }
+  }
+}
+
+TEST(LevelsTest, SpeechInTheCentreOfASurroundOutputKeepsItsLevel) {
+  using enum TSpeaker;
+  const std::vector<float> weights =
+      DownmixWeights(std::vector{FrontLeft, FrontRight, FrontCenter, Lfe, Surround, Surround}, 6);
+  std::vector<float> interleaved;
+  for (int i = 0; i < 4800; ++i) {
+    const auto v = static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * 440 * i / 48000.0));
+    interleaved.insert(interleaved.end(), {0, 0, v, 0.3F, 0, 0});  // the LFE rumbles
+  }
   std::vector<float> mono;
-  DownmixToMono(std::vector<float>{0.5F, 0.5F, 0.2F, -0.2F}, 2, mono);
-  EXPECT_EQ(mono, (std::vector<float>{0.5F, 0.0F})) << "a tone on both channels keeps its level";
-  DownmixToMono(std::vector<float>{0.3F, 0.6F, 0.9F}, 3, mono);
-  ASSERT_EQ(mono.size(), 1U);
-  EXPECT_FLOAT_EQ(mono[0], 0.6F);
-  DownmixToMono(std::vector<float>{0.1F, 0.2F}, 1, mono);
-  EXPECT_EQ(mono, (std::vector<float>{0.1F, 0.2F}));
+  DownmixToMono(interleaved, weights, mono);
+  ASSERT_EQ(mono.size(), 4800U);
+  double sum = 0;
+  for (const float v : mono) {
+    sum += static_cast<double>(v) * v;
+  }
+  EXPECT_NEAR(std::sqrt(sum / 4800), SineRms(0.5), 0.001);
+  DownmixToMono(std::vector<float>{0.1F, 0.2F}, std::vector<float>{1.0F}, mono);
+  EXPECT_EQ(mono, (std::vector<float>{0.1F, 0.2F})) << "mono passes as it is";
 }
 
 }  // namespace

@@ -44,6 +44,27 @@ TEST(RecorderArgsTest, AcceptedCommandLines) {
          o.File = "-odd.wav";
        })},
       {"extensions in any case", {"CALL.OPUS"}, With([](auto& o) { o.File = "CALL.OPUS"; })},
+      {"folder and format instead of a file, the format in any case",
+       {"--folder", "/srv/calls", "--format=FLAC"},
+       With([](auto& o) {
+         o.Folder = "/srv/calls";
+         o.Format = "flac";
+       })},
+      {"automatic mode with repeated --only and --ignore kept in order",
+       {"--auto", "--only", "Zoom", "--ignore=firefox-esr", "--only", "Signal", "--no-monitor"},
+       With([](auto& o) {
+         o.Auto = true;
+         o.Only = {"Zoom", "Signal"};
+         o.Ignore = {"firefox-esr"};
+         o.NoMonitor = true;
+       })},
+      {"automatic mode takes folder and format",
+       {"--auto", "--format", "opus", "--folder", "c"},
+       With([](auto& o) {
+         o.Auto = true;
+         o.Format = "opus";
+         o.Folder = "c";
+       })},
   };
   for (const TArgsRow& row : rows) {
     SCOPED_TRACE(row.Proves);
@@ -72,6 +93,20 @@ TEST(RecorderArgsTest, RejectedCommandLinesSayWhatIsWrong) {
       {"flag given a value", {"--list=yes"}, "--list takes no value"},
       {"format not known from the name", {"call.mp3"}, "name it .wav, .flac, .ogg or .opus"},
       {"no extension at all", {"call"}, "cannot tell the format of 'call'"},
+      {"unknown format", {"--format", "mp3"}, "wav, flac, ogg or opus, not 'mp3'"},
+      {"empty folder", {"--folder="}, "--folder needs a folder"},
+      {"file and folder", {"--folder", "a", "b.wav"}, "either FILE or --folder"},
+      {"file and format", {"b.wav", "--format", "wav"}, "either FILE or --folder"},
+      {"automatic mode with one file", {"--auto", "x.wav"}, "instead of FILE"},
+      {"automatic mode chooses the microphone", {"--auto", "--mic", "m"}, "--mic cannot be used"},
+      {"automatic mode chooses the other side", {"--others", "o", "--auto"}, "--others cannot"},
+      {"automatic mode has no duration", {"--auto", "--duration", "5"}, "--duration cannot"},
+      {"automatic mode records both sides", {"--auto", "--no-others"}, "--no-others cannot"},
+      {"--only without --auto", {"--only", "Zoom"}, "--only works only with --auto"},
+      {"--ignore without --auto", {"--ignore", "Zoom"}, "--ignore works only with --auto"},
+      {"--no-monitor without --auto", {"--no-monitor"}, "--no-monitor works only with --auto"},
+      {"empty program name", {"--auto", "--only="}, "--only needs a program's name"},
+      {"--auto is a flag", {"--auto=yes"}, "--auto takes no value"},
   };
   for (const TBadRow& row : rows) {
     SCOPED_TRACE(row.Proves);

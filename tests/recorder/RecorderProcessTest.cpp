@@ -1,13 +1,19 @@
 // recmon-record as a user and the monitor meet it: the real program on a
-// private sound server, tones played into each side, the file checked with
-// sox and the published record read through the channel as the monitor does.
+// private sound server, tones or time-coded audio played into each side, the
+// file checked with sox and libsndfile and the published record read through
+// the channel as the monitor does. The faults of ordinary desktops are played
+// out for real: the default output switched, a named device unplugged, the
+// server restarted, the recorder held up, killed, or out of disk.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <sndfile.h>
+
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <thread>
 
 #include "RecMonChannel.h"
@@ -15,6 +21,7 @@
 #include "StatusLock.h"
 #include "TestProcess.h"
 #include "TickCount.h"
+#include "TimeCode.h"
 
 namespace recmon {
 namespace {
@@ -23,7 +30,30 @@ using namespace std::chrono_literals;
 using test::Measure;
 using test::SoundSeconds;
 using test::TChildProcess;
+using test::TPiece;
 using TClock = std::chrono::steady_clock;
+
+// The seconds a reader of the file finds, as many as its header says and it
+// decodes (libsndfile: Opus too, which Debian's sox cannot read); -1 when it
+// cannot be read.
+double FileSeconds(const std::string& path) {
+  SF_INFO info{};
+  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+  if (f == nullptr) {
+    return -1;
+  }
+  std::vector<float> chunk(8192);
+  sf_count_t frames = 0;
+  for (sf_count_t n; (n = sf_readf_float(f, chunk.data(), 4096)) > 0;) {
+    frames += n;
+  }
+  sf_close(f);
+  return static_cast<double>(std::min(frames, info.frames)) / 48000;
+}
+
+double Seconds(std::uint32_t audioBytes) {
+  return static_cast<double>(audioBytes) / AudioBytesPerSecond;
+}
 
 class RecorderProcessTest : public ::testing::Test {
  protected:
@@ -52,7 +82,26 @@ class RecorderProcessTest : public ::testing::Test {
     return line.value_or("");
   }
 
+  // The time-coded audio of a call, `seconds` long from `from` on.
+  std::string TimeCode(double from, double seconds) {
+    const std::string path = Runtime.Path + "/timecode-" + std::to_string(++TimeCodes) + ".raw";
+    test::MakeTimeCode(path, from, seconds);
+    return path;
+  }
+  // The record as the monitor reads it, every 100 ms until `until`.
+  std::vector<TRecMonSnapshot> Watch(TClock::time_point until) {
+    std::vector<TRecMonSnapshot> seen;
+    while (TClock::now() < until) {
+      if (const auto record = Record()) {
+        seen.push_back(*record);
+      }
+      std::this_thread::sleep_for(100ms);
+    }
+    return seen;
+  }
+
   test::TRuntimeDir Runtime;
+  int TimeCodes = 0;
   std::string Home;
   TRecMonChannel Monitor;
   std::unique_ptr<test::TSoundServer> Server;
@@ -160,19 +209,6 @@ TEST_F(RecorderProcessTest, TonesOnEachSideAndTheRecordFollowingThemUntilSigint)
   EXPECT_LT(Measure(file, 2, 4.6, 5).Rms, 0.001);
 }
 
-TEST_F(RecorderProcessTest, KilledAfterFiveSecondsTheFileStillPlaysAlmostAllOfIt) {
-  StartServer();
-  const std::string file = Runtime.Path + "/killed.wav";
-  TChildProcess recorder(RECMON_RECORD, {file});
-  ASSERT_EQ(PathLine(recorder), file);
-  std::this_thread::sleep_for(5s);
-  recorder.Signal(SIGKILL);
-  EXPECT_EQ(recorder.Wait(3s), 128 + SIGKILL);
-  const auto seconds = SoundSeconds(file);
-  ASSERT_TRUE(seconds) << "the header was brought up to date while recording";
-  EXPECT_GE(*seconds, 3.5);
-}
-
 TEST_F(RecorderProcessTest, UnknownSourcesExit2NamingThemAndPointingToList) {
   StartServer(false);
   for (const auto& [option, name] :
@@ -250,43 +286,6 @@ TEST_F(RecorderProcessTest, DefaultFileInTheMusicFolderMicrophoneOnlyForADuratio
   EXPECT_FALSE(last->Recording);
 }
 
-TEST_F(RecorderProcessTest, TheServerGoingAwayEndsWithAValidFileAndExit1) {
-  StartServer();
-  const std::string file = Runtime.Path + "/gone.wav";
-  TChildProcess recorder(RECMON_RECORD, {file});
-  ASSERT_EQ(PathLine(recorder), file);
-  std::this_thread::sleep_for(2s);
-  Server->Kill();
-  EXPECT_EQ(recorder.Wait(5s), 1);
-  EXPECT_NE(recorder.Errors().find("the sound server went away"), std::string::npos)
-      << recorder.Errors();
-  EXPECT_NE(recorder.Errors().find(file), std::string::npos) << "says where the audio is";
-  const auto seconds = SoundSeconds(file);
-  ASSERT_TRUE(seconds) << "closed valid";
-  EXPECT_GT(*seconds, 1.5);
-  const auto last = Record();
-  ASSERT_TRUE(last);
-  EXPECT_FALSE(last->Recording);
-}
-
-TEST_F(RecorderProcessTest, AFullDiskEndsWithAValidFileAndExit1) {
-  StartServer();
-  const std::string file = Runtime.Path + "/full.wav";
-  // A file-size limit of 300 kB stands for a disk that fills after about 1.5 s.
-  TChildProcess recorder("/usr/bin/prlimit", {"--fsize=300000", RECMON_RECORD, file});
-  ASSERT_EQ(PathLine(recorder), file);
-  EXPECT_EQ(recorder.Wait(10s), 1);
-  EXPECT_NE(recorder.Errors().find("writing " + file + " failed"), std::string::npos)
-      << recorder.Errors();
-  const auto seconds = SoundSeconds(file);
-  ASSERT_TRUE(seconds) << "closed valid with what it holds";
-  EXPECT_GT(*seconds, 1.0);
-  EXPECT_LT(*seconds, 1.6);
-  const auto last = Record();
-  ASSERT_TRUE(last);
-  EXPECT_FALSE(last->Recording);
-}
-
 TEST_F(RecorderProcessTest, AMonitorHoldingTheLockNeverCostsAudio) {
   StartServer();
   const std::string file = Runtime.Path + "/held.wav";
@@ -311,6 +310,218 @@ TEST_F(RecorderProcessTest, AMonitorHoldingTheLockNeverCostsAudio) {
   ASSERT_TRUE(last);
   EXPECT_FALSE(last->Recording);
   EXPECT_EQ(last->BytesDropped, 0U);
+}
+
+TEST_F(RecorderProcessTest, FollowsTheDefaultOutputWhenItChangesAndCountsTheGap) {
+  StartServer();
+  test::Pactl({"load-module", "module-null-sink", "sink_name=headset", "channels=2", "rate=48000"});
+  // The call plays on the default output and follows it, as call applications do.
+  const auto call = test::PlayTimeCode(TimeCode(0, 12));
+  const std::string file = Runtime.Path + "/switched.wav";
+  TChildProcess recorder(RECMON_RECORD, {file});
+  ASSERT_EQ(PathLine(recorder), file);
+  std::this_thread::sleep_for(3s);
+  test::Pactl({"set-default-sink", "headset"});
+  std::this_thread::sleep_for(3s);
+  recorder.Signal(SIGINT);
+  ASSERT_EQ(recorder.Wait(5s), 0) << recorder.Errors();
+  EXPECT_NE(recorder.Errors().find("recording the other parties from headset.monitor"),
+            std::string::npos)
+      << recorder.Errors();
+
+  const auto theirs = test::ReadTimeCode(file, 1);
+  ASSERT_GT(theirs.size(), 50U);
+  EXPECT_LE(test::LongestGap(theirs, 0.5), 1.0) << "on the new output within a second";
+  EXPECT_EQ(theirs.back().Kind, TPiece::Audio) << "and to the end of the file";
+  // The call itself moved too, with a hiccup of its own of a few ms.
+  EXPECT_LT(test::Stray(theirs, 0, 10), 0.03) << "the other parties stay where the clock says";
+  EXPECT_TRUE(test::InOrder(theirs));
+  const auto last = Record();
+  ASSERT_TRUE(last);
+  EXPECT_NEAR(Seconds(last->BytesDropped2), test::SilentSeconds(file, 1), 0.1)
+      << "the gap is counted as it is in the file";
+}
+
+TEST_F(RecorderProcessTest, ANamedDeviceUnpluggedFallsBackToTheDefaultAndComesBack) {
+  StartServer();
+  const auto plugIn = [] {
+    test::Pactl({"load-module", "module-remap-source", "source_name=headset",
+                 "master=others.monitor", "channels=2"});
+  };
+  plugIn();
+  const auto call = test::PlayTimeCode(TimeCode(0, 12), "others");
+  const std::string file = Runtime.Path + "/unplugged.wav";
+  TChildProcess recorder(RECMON_RECORD, {"--others", "headset", file});
+  ASSERT_EQ(PathLine(recorder), file);
+  std::this_thread::sleep_for(3s);
+  // The headset is what the default output plays here, so the call goes on
+  // in the file while it is unplugged.
+  test::Pactl({"unload-module", "module-remap-source"});
+  std::this_thread::sleep_for(2s);
+  plugIn();
+  std::this_thread::sleep_for(2s);
+  recorder.Signal(SIGINT);
+  ASSERT_EQ(recorder.Wait(5s), 0) << recorder.Errors();
+  EXPECT_NE(recorder.Errors().find("recording the other parties from others.monitor (was "
+                                   "headset, which went away)"),
+            std::string::npos)
+      << recorder.Errors();
+  EXPECT_NE(recorder.Errors().find("recording the other parties from headset (was "
+                                   "others.monitor)"),
+            std::string::npos)
+      << recorder.Errors();
+  const auto theirs = test::ReadTimeCode(file, 1);
+  EXPECT_LE(test::LongestGap(theirs, 0.5), 0.5);
+  EXPECT_LT(test::Stray(theirs, 0, 8), 0.03);
+  EXPECT_TRUE(test::InOrder(theirs));
+  const auto last = Record();
+  ASSERT_TRUE(last);
+  EXPECT_NEAR(Seconds(last->BytesDropped2), test::SilentSeconds(file, 1), 0.1);
+}
+
+TEST_F(RecorderProcessTest, TheServerRestartingCostsOnlyTheTimeItWasGone) {
+  StartServer();
+  const auto started = TClock::now();
+  auto call = test::PlayTimeCode(TimeCode(0, 12), "others");
+  const std::string file = Runtime.Path + "/restarted.wav";
+  // Both sides record the call, so that they can be checked against each other.
+  TChildProcess recorder(RECMON_RECORD, {"--mic", "others.monitor", file});
+  ASSERT_EQ(PathLine(recorder), file);
+  std::this_thread::sleep_for(3s);
+  Server->Kill();
+  const auto killed = TClock::now();
+  const std::vector<TRecMonSnapshot> away = Watch(killed + 2s);
+  Server->Restart();
+  const std::chrono::duration<double> gone = TClock::now() - killed;
+  // The call application comes back too, and goes on where the call is now.
+  const std::chrono::duration<double> since = TClock::now() - started;
+  call = test::PlayTimeCode(TimeCode(since.count(), 8), "others");
+  std::this_thread::sleep_for(4s);
+  const auto stopped = TClock::now();
+  recorder.Signal(SIGINT);
+  ASSERT_EQ(recorder.Wait(5s), 0) << recorder.Errors();
+  EXPECT_NE(recorder.Errors().find("the sound server went away"), std::string::npos)
+      << recorder.Errors();
+  EXPECT_NE(recorder.Errors().find("the sound server is back after"), std::string::npos)
+      << recorder.Errors();
+
+  // While the server was gone the monitor saw a recording that goes on,
+  // with its seconds dropped growing.
+  ASSERT_GE(away.size(), 10U);
+  EXPECT_TRUE(away[5].Recording && away.back().Recording);
+  EXPECT_GT(away.back().LastUpdateTime, away[5].LastUpdateTime);
+  EXPECT_GT(away.back().BytesDropped, away[5].BytesDropped + AudioBytesPerSecond / 2);
+  EXPECT_EQ(away.back().BytesDropped, away.back().BytesDropped2) << "lost at the sound server";
+
+  // One file for the whole call, as long as the call took.
+  const std::chrono::duration<double> ran = stopped - started;
+  EXPECT_NEAR(FileSeconds(file), ran.count(), 0.5);
+  const auto mine = test::ReadTimeCode(file, 0);
+  const auto theirs = test::ReadTimeCode(file, 1);
+  EXPECT_LT(test::Misalignment(mine, theirs), 0.010);
+  EXPECT_TRUE(test::InOrder(theirs));
+  EXPECT_EQ(theirs.back().Kind, TPiece::Audio) << "recording again after the restart";
+  const auto last = Record();
+  ASSERT_TRUE(last);
+  EXPECT_NEAR(Seconds(last->BytesDropped), test::SilentSeconds(file, -1), 0.1);
+  // The server was gone until it answered again; the recorder tries to
+  // reach it at most a second apart, and a new PulseAudio null output takes
+  // up to two seconds to play.
+  EXPECT_GT(Seconds(last->BytesDropped), gone.count() - 0.2);
+  EXPECT_LT(Seconds(last->BytesDropped), gone.count() + 3.2) << recorder.Errors();
+}
+
+TEST_F(RecorderProcessTest, HeldUpForThreeAndTwentySecondsTheTimelineHolds) {
+  StartServer();
+  const auto call = test::PlayTimeCode(TimeCode(0, 40), "others");
+  const std::string file = Runtime.Path + "/held.wav";
+  TChildProcess recorder(RECMON_RECORD, {"--mic", "others.monitor", file});
+  ASSERT_EQ(PathLine(recorder), file);
+  std::this_thread::sleep_for(3s);
+  for (const auto held : {3s, 20s}) {
+    recorder.Signal(SIGSTOP);
+    std::this_thread::sleep_for(held);
+    recorder.Signal(SIGCONT);
+    std::this_thread::sleep_for(4s);
+  }
+  recorder.Signal(SIGINT);
+  ASSERT_EQ(recorder.Wait(5s), 0) << recorder.Errors();
+
+  const auto mine = test::ReadTimeCode(file, 0);
+  const auto theirs = test::ReadTimeCode(file, 1);
+  ASSERT_GT(theirs.size(), 300U);
+  EXPECT_LT(test::Misalignment(mine, theirs), 0.010) << "the sides stay together";
+  for (const auto* side : {&mine, &theirs}) {
+    EXPECT_TRUE(test::InOrder(*side)) << "nothing repeated or reordered";
+    EXPECT_LE(test::LongestGap(*side, 0.5), 0.2) << "what the server kept is all there";
+    EXPECT_LT(test::Stray(*side, 0, 33), 0.03) << "at the place the clock says";
+  }
+  const auto last = Record();
+  ASSERT_TRUE(last);
+  EXPECT_NEAR(Seconds(last->BytesDropped), test::SilentSeconds(file, -1), 0.1);
+  EXPECT_EQ(last->BytesDropped1, 0U) << "the disk never fell behind";
+}
+
+TEST_F(RecorderProcessTest, KilledAtAnyMomentEachFormatHoldsWhatWasLastPublished) {
+  StartServer();
+  const auto call = test::PlayTimeCode(TimeCode(0, 20), "others");
+  std::mt19937 random(std::random_device{}());
+  std::uniform_int_distribution<int> moment(1500, 3500);
+  for (const char* name : {"killed.wav", "killed.flac", "killed.opus"}) {
+    const int ms = moment(random);
+    SCOPED_TRACE(std::string(name) + " killed after " + std::to_string(ms) + " ms");
+    const std::string file = Runtime.Path + "/" + name;
+    TChildProcess recorder(RECMON_RECORD, {file});
+    ASSERT_EQ(PathLine(recorder), file);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    recorder.Signal(SIGKILL);
+    EXPECT_EQ(recorder.Wait(3s), 128 + SIGKILL);
+    // The record outlives the recorder: it holds the last thing published.
+    const auto last = Record();
+    ASSERT_TRUE(last && last->Recording);
+    const double published = Seconds(last->BytesRecorded);
+    EXPECT_GT(published, 0.5);
+    const double held = FileSeconds(file);
+    EXPECT_GE(held + 0.001, published) << "the file holds all that was published";
+    EXPECT_LT(held - published, 0.6) << "and not much more";
+    if (!std::string(name).ends_with(".opus")) {
+      const auto soxi = SoundSeconds(file);
+      ASSERT_TRUE(soxi);
+      EXPECT_GE(*soxi + 0.001, published) << "soxi reads the length from the header";
+    }
+  }
+}
+
+TEST_F(RecorderProcessTest, AFullDiskEndsWithAFileThatHoldsWhatWasPublishedAndExit1) {
+  StartServer();
+  const auto call = test::PlayTimeCode(TimeCode(0, 20), "others");
+  for (const char* name : {"full.wav", "full.flac", "full.opus"}) {
+    SCOPED_TRACE(name);
+    const std::string file = Runtime.Path + "/" + name;
+    const bool wav = std::string(name).ends_with(".wav");
+    // A file-size limit stands for a disk that fills (after 1.5 s of WAV).
+    TChildProcess recorder("/usr/bin/prlimit",
+                           {wav ? "--fsize=300000" : "--fsize=40000", RECMON_RECORD, file});
+    ASSERT_EQ(PathLine(recorder), file);
+    EXPECT_EQ(recorder.Wait(20s), 1);
+    EXPECT_NE(recorder.Errors().find("writing " + file + " failed"), std::string::npos)
+        << recorder.Errors();
+    EXPECT_NE(recorder.Errors().find("what was recorded until then is in " + file),
+              std::string::npos)
+        << recorder.Errors();
+    const auto last = Record();
+    ASSERT_TRUE(last);
+    EXPECT_FALSE(last->Recording);
+    const double held = FileSeconds(file);
+    EXPECT_GT(held, 0.5);
+    EXPECT_NEAR(held, Seconds(last->BytesRecorded), 0.001) << "the file holds what was published";
+    EXPECT_GT(last->BytesDropped1, 0U) << "what was still on its way to the disk is counted";
+    if (!std::string(name).ends_with(".opus")) {
+      EXPECT_NEAR(SoundSeconds(file).value_or(-1), held, 0.001) << "its header says so";
+      EXPECT_EQ(test::RunToEnd("/usr/bin/sox", {file, "-n", "stat"}).Status, 0)
+          << "it decodes to the end";
+    }
+  }
 }
 
 }  // namespace

@@ -41,14 +41,18 @@ TSoundServer::TSoundServer(const std::string& folder, bool keepOutputsBusy) : Fo
     StartPulseAudio();
   }
   if (keepOutputsBusy) {
-    for (const char* sink : {"others", "micfeed"}) {
-      Keepers_.push_back(std::make_unique<TChildProcess>(
-          "/usr/bin/pacat", std::vector<std::string>{"--playback", std::string("--device=") + sink,
-                                                     "--latency-msec=20", "--format=s16le",
-                                                     "--rate=48000", "--channels=1", "/dev/zero"}));
-    }
+    KeepOutputsBusy();
     // The outputs settle into real time once they have played for a moment.
     std::this_thread::sleep_for(2s);
+  }
+}
+
+void TSoundServer::KeepOutputsBusy() {
+  for (const char* sink : {"others", "micfeed"}) {
+    Keepers_.push_back(std::make_unique<TChildProcess>(
+        "/usr/bin/pacat",
+        std::vector<std::string>{"--playback", std::string("--device=") + sink, "--latency-msec=20",
+                                 "--format=s16le", "--rate=48000", "--channels=1", "/dev/zero"}));
   }
 }
 
@@ -86,23 +90,34 @@ void TSoundServer::StartPulseAudio() {
   WaitForServer();
 }
 
+namespace {
+
+std::unique_ptr<TChildProcess> StartWith(const std::string& folder,
+                                         std::vector<std::string> command) {
+  const std::vector<std::string> env{"XDG_RUNTIME_DIR=" + folder + "/server-runtime",
+                                     "HOME=" + folder + "/server-home",
+                                     "DBUS_SESSION_BUS_ADDRESS=unix:path=" + folder + "/bus"};
+  command.insert(command.begin(), env.begin(), env.end());
+  return std::make_unique<TChildProcess>("/usr/bin/env", command);
+}
+
+}  // namespace
+
 void TSoundServer::StartPipeWire() {
-  const std::string bus = "unix:path=" + Folder_ + "/bus";
-  const std::vector<std::string> env{"XDG_RUNTIME_DIR=" + Folder_ + "/server-runtime",
-                                     "HOME=" + Folder_ + "/server-home",
-                                     "DBUS_SESSION_BUS_ADDRESS=" + bus};
-  const auto start = [&](std::vector<std::string> command) {
-    command.insert(command.begin(), env.begin(), env.end());
-    return std::make_unique<TChildProcess>("/usr/bin/env", command);
-  };
   Helpers_.push_back(
-      start({"dbus-daemon", "--session", "--address=" + bus, "--nofork", "--nopidfile"}));
+      StartWith(Folder_, {"dbus-daemon", "--session", "--address=unix:path=" + Folder_ + "/bus",
+                          "--nofork", "--nopidfile"}));
   std::this_thread::sleep_for(300ms);
-  Helpers_.push_back(start({"pipewire"}));
+  Helpers_.push_back(StartWith(Folder_, {"pipewire"}));
   std::this_thread::sleep_for(500ms);
-  Helpers_.push_back(start({"wireplumber"}));
-  // The PulseAudio service is the server the recorder talks to.
-  Server_ = start({"pipewire-pulse"});
+  Helpers_.push_back(StartWith(Folder_, {"wireplumber"}));
+  StartPipeWirePulse();
+}
+
+void TSoundServer::StartPipeWirePulse() {
+  // The PulseAudio service is the server the recorder talks to; the outputs
+  // made through it last as long as it runs.
+  Server_ = StartWith(Folder_, {"pipewire-pulse"});
   ::setenv("PULSE_SERVER", ("unix:" + Folder_ + "/server-runtime/pulse/native").c_str(), 1);
   WaitForServer();
   for (const std::vector<std::string>& module :
@@ -149,6 +164,23 @@ TSoundServer::~TSoundServer() {
 void TSoundServer::Kill() {
   Server_->Signal(SIGKILL);
   Server_->Wait(3s);
+  Keepers_.clear();
+}
+
+void TSoundServer::Restart() {
+  if (OnPipeWire()) {
+    StartPipeWirePulse();
+  } else {
+    StartPulseAudio();
+  }
+  KeepOutputsBusy();
+}
+
+void Pactl(const std::vector<std::string>& args) {
+  const TRun run = RunToEnd("/usr/bin/pactl", args);
+  if (run.Status != 0) {
+    throw std::runtime_error("pactl failed: " + run.Err);
+  }
 }
 
 void MakeTone(const std::string& path, int channels, double hz, double seconds) {

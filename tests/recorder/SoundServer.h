@@ -28,13 +28,19 @@ class TSoundServer final {
   TSoundServer(const TSoundServer&) = delete;
   TSoundServer& operator=(const TSoundServer&) = delete;
 
-  // Ends the server at once, as a crash would.
+  // Ends the server at once, as a crash would; its clients' streams end with it.
   void Kill();
+  // Starts it again after Kill with the same outputs, source and defaults,
+  // as a service manager restarts a crashed server. A freshly started
+  // PulseAudio null output plays nothing for up to two seconds.
+  void Restart();
 
  private:
   void StartPulseAudio();
   void StartPipeWire();
+  void StartPipeWirePulse();
   void WaitForServer();
+  void KeepOutputsBusy();
 
   std::string Folder_;
   // The server last: it goes first when stopped, its helpers after it.
@@ -53,6 +59,9 @@ struct TRun {
   std::string Err;
 };
 TRun RunToEnd(const std::string& program, const std::vector<std::string>& args);
+
+// pactl with `args` against the test's server; raises when it fails.
+void Pactl(const std::vector<std::string>& args);
 
 // Writes a tone file with sox: `seconds` of `hz` at half full scale.
 void MakeTone(const std::string& path, int channels, double hz, double seconds);

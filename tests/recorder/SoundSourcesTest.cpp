@@ -16,10 +16,10 @@ TServerInfo Desktop() {
   s.DefaultSink = "speakers";
   s.Sinks = {{"speakers", "Speakers", "speakers.monitor"},
              {"headset", "Headset", "headset.monitor"}};
-  s.Sources = {{"speakers.monitor", "Monitor of Speakers", 2, "speakers"},
-               {"headset.monitor", "Monitor of Headset", 2, "headset"},
-               {"usb.mic", "USB Microphone", 1, ""},
-               {"webcam.mic", "Webcam", 2, ""}};
+  s.Sources = {{"speakers.monitor", "Monitor of Speakers", 2, "speakers", {}},
+               {"headset.monitor", "Monitor of Headset", 2, "headset", {}},
+               {"usb.mic", "USB Microphone", 1, "", {}},
+               {"webcam.mic", "Webcam", 2, "", {}}};
   return s;
 }
 
@@ -60,6 +60,52 @@ TEST(SoundSourcesTest, ChoicesFromDefaultsAndNames) {
     }
   }
   EXPECT_EQ(ChooseSources(Desktop(), {}).Others->Channels, 2) << "captured at its own count";
+}
+
+TEST(SoundSourcesTest, ARecordingFollowsTheDesktopAndComesBackToNamedSources) {
+  const auto chosen = [](const TServerInfo& server, const TRecorderOptions& options) {
+    const TSideSources s = TDesktopSources(options).Choose(server);
+    return std::pair{s.Mic ? s.Mic->Name : "-", s.Others ? s.Others->Name : "-"};
+  };
+  TServerInfo headsetPlugged = Desktop();
+  headsetPlugged.DefaultSink = "headset";
+  headsetPlugged.DefaultSource = "webcam.mic";
+  TServerInfo headsetGone = Desktop();
+  std::erase_if(headsetGone.Sinks, [](const TSinkInfo& s) { return s.Name == "headset"; });
+  std::erase_if(headsetGone.Sources,
+                [](const TSourceInfo& s) { return s.Name == "headset.monitor"; });
+  TServerInfo nothing = Desktop();
+  nothing.DefaultSink.clear();
+  nothing.DefaultSource.clear();
+  const struct {
+    const char* Proves;
+    TServerInfo Server;
+    TRecorderOptions Options;
+    std::pair<std::string, std::string> Chosen;
+  } rows[] = {
+      {"the defaults", Desktop(), {}, {"usb.mic", "speakers.monitor"}},
+      {"the defaults changed: both sides move",
+       headsetPlugged,
+       {},
+       {"webcam.mic", "headset.monitor"}},
+      {"a named output that is there",
+       Desktop(),
+       Options([](auto& o) { o.Others = "headset"; }),
+       {"usb.mic", "headset.monitor"}},
+      {"a named output unplugged: the default output's monitor until it is back",
+       headsetGone,
+       Options([](auto& o) { o.Others = "headset"; }),
+       {"usb.mic", "speakers.monitor"}},
+      {"a named microphone unplugged: the default source",
+       Desktop(),
+       Options([](auto& o) { o.Mic = "usb.headset.mic"; }),
+       {"usb.mic", "speakers.monitor"}},
+      {"no defaults and nothing named: nothing to record for now", nothing, {}, {"-", "-"}},
+      {"microphone only", Desktop(), Options([](auto& o) { o.NoOthers = true; }), {"usb.mic", "-"}},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(chosen(row.Server, row.Options), row.Chosen) << row.Proves;
+  }
 }
 
 TEST(SoundSourcesTest, UnknownNamesAreUsageErrorsThatNameThemAndPointToList) {

@@ -30,9 +30,13 @@ class TSlowSink final : public IFrameSink {
   void Checkpoint() override {
     const std::lock_guard lock(Mutex_);
     ++Checkpoints;
+    Checkpointed = Values.size();
   }
+  void Sync() override {}
+  std::uint64_t Durable() const override { return Checkpointed; }
   std::vector<float> Values;
   int Checkpoints = 0;
+  std::uint64_t Checkpointed = 0;
 
  private:
   double Slowness_;
@@ -84,7 +88,11 @@ TEST(WriterThreadTest, AFastEnoughDiskGetsEverythingAndCheckpointsWhileRunning) 
     std::this_thread::sleep_for(50ms);
     return sink.Checkpoints;
   }();
+  const std::uint64_t durableWhileRunning = writer.Durable();
+  EXPECT_GT(durableWhileRunning, 0U) << "what the file holds is published while recording";
+  EXPECT_LE(durableWhileRunning, writer.Written()) << "never more than was written";
   writer.Finish();
+  EXPECT_EQ(writer.Durable(), static_cast<std::uint64_t>(next)) << "all of it once finished";
   EXPECT_EQ(ring.Refused(), 0U);
   EXPECT_EQ(writer.Written(), static_cast<std::uint64_t>(next)) << "Finish writes the rest";
   EXPECT_GE(checkpointsWhileRunning, 1) << "the header is brought up to date while recording";
@@ -100,6 +108,8 @@ class TFailingSink final : public IFrameSink {
     }
   }
   void Checkpoint() override {}
+  void Sync() override {}
+  std::uint64_t Durable() const override { return 0; }
   std::size_t Written = 0;
 };
 
