@@ -16,7 +16,8 @@ published for the Kestrum Call Monitor (recmon).
 
 FILE ends in .wav, .flac, .ogg or .opus (Opus in Ogg) and must not exist yet.
 Without it the file is Calls/call-YYYY-MM-DD-HHMMSS.wav in your music folder.
-The path is printed.
+The path is printed. The recording follows the default devices as they
+change, and goes on in the same file when the sound server restarts.
 
 Options:
   --mic SOURCE        record this source as the microphone
@@ -30,8 +31,8 @@ Options:
   --help              show this help
 
 Exit status: 0 the recording ended normally; 1 it could not start or had to
-stop (no sound server, the server went away, a write failed, the disk filled);
-2 bad arguments or an unknown source.
+stop (no sound server, the server stayed away for two minutes, a write failed,
+the disk filled); 2 bad arguments or an unknown source.
 )";
 
 namespace {

@@ -5,9 +5,10 @@
 #                                 the one apt-get line to run and exits.
 
 RECMON_BUILD_PACKAGES="cmake ninja-build g++ pkg-config dpkg-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev libxcb1-dev libxcb-damage0-dev libxkbcommon-dev clang-format libpulse-dev libsndfile1-dev locales"
-# A private sound server, tones and file checks for the recorder's
-# end-to-end tests, its demo and its benchmark.
-RECMON_SOUND_PACKAGES="pulseaudio pulseaudio-utils sox"
+# Private sound servers (PulseAudio, and PipeWire with its PulseAudio
+# service, its session manager and a session bus), tones and file checks for
+# the recorder's end-to-end tests, its demo and its benchmark.
+RECMON_SOUND_PACKAGES="pulseaudio pulseaudio-utils sox pipewire pipewire-bin pipewire-pulse wireplumber dbus"
 # Speech for the recording demo.
 RECMON_SPEECH_PACKAGES="espeak-ng"
 # clang's libFuzzer and sanitizer runtimes, for scripts/fuzz.
