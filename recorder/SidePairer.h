@@ -64,8 +64,10 @@ struct TPairingTuning {
   // Breaks of both sides that begin this close together have one cause.
   TFramePos Joint = kSampleRate / 5;  // 200 ms
   // A side that has delivered nothing for this long while the other goes on
-  // is silent; it is filled up to Margin behind the other.
-  TFramePos Silent = kSampleRate * 3 / 10;  // 300 ms
+  // is silent (a suspended device; PipeWire on a loaded machine holds a
+  // stream back for a few hundred ms now and then); it is filled up to
+  // Margin behind the other.
+  TFramePos Silent = kSampleRate;           // 1 s
   TFramePos Margin = kSampleRate * 3 / 50;  // 60 ms
 };
 

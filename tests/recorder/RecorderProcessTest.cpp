@@ -337,7 +337,8 @@ TEST_F(RecorderProcessTest, FollowsTheDefaultOutputWhenItChangesAndCountsTheGap)
   StartServer();
   const auto call = test::PlayTimeCode(TimeCode(0, 12));
   const std::string file = Runtime.Path + "/switched.wav";
-  TChildProcess recorder(RECMON_RECORD, {file});
+  // The microphone on a plain output's monitor: steady on either server.
+  TChildProcess recorder(RECMON_RECORD, {"--mic", "micfeed.monitor", file});
   ASSERT_EQ(PathLine(recorder), file);
   std::this_thread::sleep_for(3s);
   // The call's playback follows the new default; it is moved first here, as
@@ -356,7 +357,9 @@ TEST_F(RecorderProcessTest, FollowsTheDefaultOutputWhenItChangesAndCountsTheGap)
   ASSERT_GT(theirs.size(), 50U);
   EXPECT_LE(test::LongestGap(theirs, 0.5), 1.0) << "on the new output within a second";
   EXPECT_FALSE(std::isnan(test::OffsetIn(theirs, 4, 5.5))) << "and recording it";
-  EXPECT_NEAR(test::OffsetIn(theirs, 2, 2.8), test::OffsetIn(theirs, 4, 4.8), 0.03)
+  // The call moved too, with a hiccup of its own (on PipeWire up to a few
+  // tens of ms).
+  EXPECT_NEAR(test::OffsetIn(theirs, 2, 2.8), test::OffsetIn(theirs, 4, 4.8), 0.1)
       << "the other parties stay where the clock says";
   EXPECT_TRUE(test::InOrder(theirs));
   const auto last = Record();
@@ -374,7 +377,7 @@ TEST_F(RecorderProcessTest, ANamedDeviceUnpluggedFallsBackToTheDefaultAndComesBa
   const auto onSpeakers = test::PlayTimeCode(TimeCode(0, 12), "others");
   std::this_thread::sleep_for(300ms);
   const std::string file = Runtime.Path + "/unplugged.wav";
-  TChildProcess recorder(RECMON_RECORD, {"--others", "headset", file});
+  TChildProcess recorder(RECMON_RECORD, {"--mic", "micfeed.monitor", "--others", "headset", file});
   ASSERT_EQ(PathLine(recorder), file);
   std::this_thread::sleep_for(3s);
   // Its playback ends with it (rather than move to the other output).
@@ -397,7 +400,8 @@ TEST_F(RecorderProcessTest, ANamedDeviceUnpluggedFallsBackToTheDefaultAndComesBa
       << recorder.Errors();
   const auto theirs = test::ReadTimeCode(file, 1);
   EXPECT_LE(test::LongestGap(theirs, 0.5, 4.8), 0.5) << "the fallback takes over at once";
-  EXPECT_NEAR(test::OffsetIn(theirs, 2, 2.8), test::OffsetIn(theirs, 3.5, 4.3), 0.05)
+  // Two players, started together (on PipeWire up to a few tens of ms apart).
+  EXPECT_NEAR(test::OffsetIn(theirs, 2, 2.8), test::OffsetIn(theirs, 3.5, 4.3), 0.1)
       << "in place across the fallback";
   // A headset output just plugged in takes a moment to play (a PulseAudio
   // null output up to two seconds, with a call of its own that started
@@ -405,7 +409,10 @@ TEST_F(RecorderProcessTest, ANamedDeviceUnpluggedFallsBackToTheDefaultAndComesBa
   EXPECT_FALSE(std::isnan(test::OffsetIn(theirs, 7.2, 7.9))) << "recording the headset again";
   const auto last = Record();
   ASSERT_TRUE(last);
-  EXPECT_NEAR(Seconds(last->BytesDropped2), test::SilentSeconds(file, 1), 0.1);
+  // All silence up to the replugging is the recorder's, and counted; the new
+  // headset's own first moments (PipeWire: before its call plays) are not.
+  EXPECT_LE(Seconds(last->BytesDropped2), test::SilentSeconds(file, 1) + 0.1);
+  EXPECT_GE(Seconds(last->BytesDropped2), test::SilentSeconds(file, 1, 0, 4.8) - 0.1);
 }
 
 TEST_F(RecorderProcessTest, TheServerRestartingCostsOnlyTheTimeItWasGone) {

@@ -55,6 +55,11 @@ void TSoundServer::KeepOutputsBusy() {
 }
 
 void TSoundServer::KeepBusy(const std::string& sink) {
+  // PipeWire's null outputs keep time by themselves; more streams only load
+  // a graph that on two shared cores may then fall behind the clock.
+  if (OnPipeWire()) {
+    return;
+  }
   Keepers_.push_back(std::make_unique<TChildProcess>(
       "/usr/bin/pacat",
       std::vector<std::string>{"--playback", "--device=" + sink, "--latency-msec=20",

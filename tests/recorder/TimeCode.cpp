@@ -95,11 +95,12 @@ std::vector<TPiece> ReadTimeCode(const std::string& file, int channel) {
   return stretches;
 }
 
-double SilentSeconds(const std::string& file, int channel) {
+double SilentSeconds(const std::string& file, int channel, double from, double to) {
   const std::vector<float> samples = Samples(file);
-  const std::size_t frames = samples.size() / 2;
+  const std::size_t frames = std::min(samples.size() / 2, static_cast<std::size_t>(to * kRate));
   std::size_t silent = 0;
-  for (std::size_t start = 0; start + kBlock <= frames; start += kBlock) {
+  for (std::size_t start = static_cast<std::size_t>(from * kRate); start + kBlock <= frames;
+       start += kBlock) {
     bool quiet[2] = {true, true};
     for (std::size_t i = start; i < start + kBlock; ++i) {
       for (int c = 0; c < 2; ++c) {

@@ -36,9 +36,9 @@ struct TPiece {
 // Every 0.1 s of channel `channel` (0 left, 1 right) of a 16-bit stereo file.
 std::vector<TPiece> ReadTimeCode(const std::string& file, int channel);
 
-// Seconds of the file in which `channel` holds silence (in 10 ms blocks);
-// both channels: -1.
-double SilentSeconds(const std::string& file, int channel);
+// Seconds of [from, to) of the file in which `channel` holds silence (in
+// 10 ms blocks); either channel: -1.
+double SilentSeconds(const std::string& file, int channel, double from = 0, double to = 1e9);
 
 // The offset of a channel's audio in [from, to) of the file (the median of
 // its stretches); NAN when it holds none there. Comparing it before and after
