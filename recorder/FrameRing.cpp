@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <new>
 #include <stdexcept>
+#include <vector>
 
 namespace recmon {
 
@@ -111,6 +112,19 @@ void TFrameRing::Release(std::uint64_t fromFrame, std::uint64_t toFrame) {
   if (count > firstPart) {
     ::madvise(Slots_, (count - firstPart) * sizeof(TStereoFrame), MADV_DONTNEED);
   }
+}
+
+std::size_t TFrameRing::ResidentBytes() const {
+  const std::size_t page = PageSize();
+  std::vector<unsigned char> resident(MappedBytes_ / page);
+  if (::mincore(Slots_, MappedBytes_, resident.data()) != 0) {
+    return MappedBytes_;
+  }
+  std::size_t pages = 0;
+  for (const unsigned char r : resident) {
+    pages += r & 1U;
+  }
+  return pages * page;
 }
 
 std::size_t TFrameRing::Fill() const {

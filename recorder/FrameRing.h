@@ -41,6 +41,8 @@ class TFrameRing final {
   // Offered = taken + refused + Fill().
   std::uint64_t Offered() const { return Offered_.load(std::memory_order_relaxed); }
   std::uint64_t Refused() const { return Refused_.load(std::memory_order_relaxed); }
+  // Bytes of the buffer held in memory now.
+  std::size_t ResidentBytes() const;
 
  private:
   void Release(std::uint64_t fromFrame, std::uint64_t toFrame);

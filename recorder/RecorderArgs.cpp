@@ -19,7 +19,8 @@ published for the Kestrum Call Monitor (recmon).
 
 FILE ends in .wav, .flac, .ogg or .opus (Opus in Ogg) and must not exist yet.
 Without it the file is call-YYYY-MM-DD-HHMMSS.wav in the Calls folder of your
-music folder. The path is printed.
+music folder. The path is printed. The recording follows the default devices as
+they change, and goes on in the same file when the sound server restarts.
 
 With --auto it waits for calls and records each one by itself: a call begins
 when a program keeps a microphone open for 2 seconds and ends when it has had
@@ -48,8 +49,8 @@ Options:
   --help              show this help
 
 Exit status: 0 the recording ended normally; 1 it could not start or had to
-stop (no sound server, the server went away, a write failed, the disk filled);
-2 bad arguments or an unknown source.
+stop (no sound server, the server stayed away for two minutes, a write failed,
+the disk filled); 2 bad arguments or an unknown source.
 )";
 
 namespace {

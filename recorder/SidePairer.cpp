@@ -12,6 +12,20 @@ constexpr TFramePos kLower = kSampleRate / 1000;
 
 }  // namespace
 
+void TSidePairer::TPending::PopFront(std::size_t n) {
+  Head_ += n;
+  // What was taken is dropped now and then, not at every take; and after a
+  // long burst the memory it took goes back.
+  if (Head_ >= kSampleRate && Head_ * 2 >= Data_.size()) {
+    Data_.erase(Data_.begin(), Data_.begin() + static_cast<std::ptrdiff_t>(Head_));
+    Head_ = 0;
+    if (Data_.capacity() > 4 * static_cast<std::size_t>(kSampleRate) &&
+        Data_.capacity() > 4 * Data_.size()) {
+      Data_.shrink_to_fit();
+    }
+  }
+}
+
 TSidePairer::TSidePairer(bool withOthers, TEmit emit, TPairingTuning tuning)
     : WithOthers_(withOthers), Emit_(std::move(emit)), Tuning_(tuning) {
   for (TSideState& s : Sides_) {
@@ -20,7 +34,7 @@ TSidePairer::TSidePairer(bool withOthers, TEmit emit, TPairingTuning tuning)
 }
 
 void TSidePairer::Append(TSideState& s, std::span<const float> samples) {
-  s.Pending.insert(s.Pending.end(), samples.begin(), samples.end());
+  s.Pending.Append(samples);
   s.Placed += static_cast<TFramePos>(samples.size());
 }
 
@@ -28,7 +42,7 @@ void TSidePairer::PadTo(TSideState& s, TFramePos position, bool counted) {
   if (position <= s.Placed) {
     return;
   }
-  s.Pending.insert(s.Pending.end(), static_cast<std::size_t>(position - s.Placed), 0.0F);
+  s.Pending.AppendZeros(static_cast<std::size_t>(position - s.Placed));
   if (counted) {
     AddLost(s, s.Placed, position);
   }
@@ -49,7 +63,7 @@ void TSidePairer::AddLost(TSideState& s, TFramePos begin, TFramePos end) {
 }
 
 void TSidePairer::InsertSilence(TSideState& s, TFramePos at, TFramePos length, bool counted) {
-  s.Pending.insert(s.Pending.begin() + (at - Emitted_), static_cast<std::size_t>(length), 0.0F);
+  s.Pending.InsertZeros(static_cast<std::size_t>(at - Emitted_), static_cast<std::size_t>(length));
   for (TSpan& span : s.Lost) {
     if (span.Begin >= at) {
       span.Begin += length;
@@ -68,8 +82,7 @@ void TSidePairer::Remove(TSideState& s, TFramePos at, TFramePos length) {
   if (length <= 0) {
     return;
   }
-  const auto first = s.Pending.begin() + (at - Emitted_);
-  s.Pending.erase(first, first + length);
+  s.Pending.Erase(static_cast<std::size_t>(at - Emitted_), static_cast<std::size_t>(length));
   std::vector<TSpan> kept;
   for (TSpan span : s.Lost) {
     const auto shift = [&](TFramePos p) {
@@ -323,7 +336,7 @@ void TSidePairer::Finish(TFramePos end) {
   }
   EmitUpTo(end);
   for (TSideState& s : Sides_) {
-    s.Pending.clear();
+    s.Pending.Clear();
     s.Lost.clear();
     s.Placed = Emitted_;
   }
@@ -378,14 +391,14 @@ void TSidePairer::EmitUpTo(TFramePos upTo) {
   CountLost(Emitted_, upTo);
   const auto count = static_cast<std::size_t>(upTo - Emitted_);
   Scratch_.resize(count);
-  std::deque<float>& mic = Sides_[0].Pending;
-  std::deque<float>& others = Sides_[1].Pending;
+  const float* mic = Sides_[0].Pending.Data();
+  const float* others = WithOthers_ ? Sides_[1].Pending.Data() : nullptr;
   for (std::size_t i = 0; i < count; ++i) {
-    Scratch_[i] = {mic[i], WithOthers_ ? others[i] : 0.0F};
+    Scratch_[i] = {mic[i], others != nullptr ? others[i] : 0.0F};
   }
-  mic.erase(mic.begin(), mic.begin() + static_cast<std::ptrdiff_t>(count));
+  Sides_[0].Pending.PopFront(count);
   if (WithOthers_) {
-    others.erase(others.begin(), others.begin() + static_cast<std::ptrdiff_t>(count));
+    Sides_[1].Pending.PopFront(count);
   }
   Emitted_ = upTo;
   Emit_(Scratch_);

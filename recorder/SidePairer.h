@@ -27,7 +27,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -65,8 +64,10 @@ struct TPairingTuning {
   // Breaks of both sides that begin this close together have one cause.
   TFramePos Joint = kSampleRate / 5;  // 200 ms
   // A side that has delivered nothing for this long while the other goes on
-  // is silent; it is filled up to Margin behind the other.
-  TFramePos Silent = kSampleRate * 3 / 10;  // 300 ms
+  // is silent (a suspended device; PipeWire on a loaded machine holds a
+  // stream back for a few hundred ms now and then); it is filled up to
+  // Margin behind the other.
+  TFramePos Silent = kSampleRate;           // 1 s
   TFramePos Margin = kSampleRate * 3 / 50;  // 60 ms
 };
 
@@ -135,8 +136,35 @@ class TSidePairer final {
     TExcess ExcessBefore;  // the last before the break
     TExcess MinExcess;     // the lowest since
   };
+  // A side's samples waiting to be paired: appended at the end, taken from
+  // the front, and now and then silence put in or samples taken out between.
+  class TPending {
+   public:
+    std::size_t Size() const { return Data_.size() - Head_; }
+    const float* Data() const { return Data_.data() + Head_; }
+    void Append(std::span<const float> samples) {
+      Data_.insert(Data_.end(), samples.begin(), samples.end());
+    }
+    void AppendZeros(std::size_t n) { Data_.resize(Data_.size() + n, 0.0F); }
+    void InsertZeros(std::size_t at, std::size_t n) {
+      Data_.insert(Data_.begin() + static_cast<std::ptrdiff_t>(Head_ + at), n, 0.0F);
+    }
+    void Erase(std::size_t at, std::size_t n) {
+      const auto first = Data_.begin() + static_cast<std::ptrdiff_t>(Head_ + at);
+      Data_.erase(first, first + static_cast<std::ptrdiff_t>(n));
+    }
+    void PopFront(std::size_t n);
+    void Clear() {
+      Data_.clear();
+      Head_ = 0;
+    }
+
+   private:
+    std::vector<float> Data_;
+    std::size_t Head_ = 0;
+  };
   struct TSideState {
-    std::deque<float> Pending;  // placed but not yet emitted: [Emitted_, Placed)
+    TPending Pending;  // placed but not yet emitted: [Emitted_, Placed)
     TFramePos Placed = 0;
     std::optional<TFramePos> FirstAudio;  // where its first delivered sample went
     TFramePos LastArrival = std::numeric_limits<TFramePos>::min() / 2;

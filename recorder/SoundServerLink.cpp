@@ -118,6 +118,8 @@ struct TSoundServerLink::TStream {
   // its timing is trusted again once the server has answered since.
   timeval ResumedAt{};
   TClock::time_point LastRead{};
+  TClock::time_point LastAged{};  // when the age of a delivery was last asked for
+  TClock::time_point Resumed{};   // ResumedAt on our clock
   pa_stream* Stream = nullptr;
   bool Ended = false;  // the server ended it; the link replaces it
 };
@@ -719,6 +721,10 @@ void OnStreamState(pa_stream* s, void* userdata) {
 // A pause in deliveries longer than this may have left the stream's timing
 // stale; it is asked for again.
 constexpr auto kTimingPause = 100ms;
+// How often a delivery's age is asked for while nothing happens, and for how
+// long at every delivery after a pause.
+constexpr auto kAgeInterval = 100ms;
+constexpr auto kAgeAfterPause = 2s;
 
 // How long ago the newest sample read was captured, as the server's timing
 // tells (the audio it still holds included); nothing while that timing is
@@ -740,6 +746,7 @@ void OnStreamRead(pa_stream* s, std::size_t, void* userdata) {
   const auto now = TClock::now();
   if (now - st->LastRead > kTimingPause) {
     pa_gettimeofday(&st->ResumedAt);
+    st->Resumed = now;
     if (pa_operation* op = pa_stream_update_timing_info(s, nullptr, nullptr)) {
       pa_operation_unref(op);
     }
@@ -747,6 +754,26 @@ void OnStreamRead(pa_stream* s, std::size_t, void* userdata) {
   st->LastRead = now;
   const auto channels = static_cast<std::size_t>(st->Weights.size());
   const std::size_t frameBytes = sizeof(std::int16_t) * channels;
+  // What is readable goes on in deliveries of a fragment or more: fewer,
+  // larger steps, the age of the newest sample asked for once each, and
+  // still small enough to tell where in a burst the audio jumped.
+  const std::size_t fragment = kSampleRate * kFragmentUsec / 1000000 * channels;
+  st->Samples.clear();
+  // The age costs libpulse some work: asked for ten times a second, and at
+  // every delivery for a while after a pause, when it tells late from lost.
+  const bool ageEach = now - st->Resumed < kAgeAfterPause;
+  const auto deliver = [&] {
+    if (st->Samples.empty()) {
+      return;
+    }
+    std::optional<TClock::duration> age;
+    if (ageEach || now - st->LastAged >= kAgeInterval) {
+      age = AgeOf(s, st->ResumedAt);
+      st->LastAged = now;
+    }
+    st->Link->Events().Samples(st->Side, st->Samples, st->Weights, age);
+    st->Samples.clear();
+  };
   while (pa_stream_readable_size(s) > 0) {
     const void* data = nullptr;
     std::size_t bytes = 0;
@@ -756,22 +783,26 @@ void OnStreamRead(pa_stream* s, std::size_t, void* userdata) {
       return;
     }
     if (bytes == 0) {
-      return;
+      break;
     }
     if (data == nullptr) {
-      st->Link->Events().Hole(st->Side, bytes / frameBytes);
-    } else {
-      const std::span samples(static_cast<const std::int16_t*>(data),
-                              bytes / frameBytes * channels);
-      st->Samples.resize(samples.size());
-      std::transform(samples.begin(), samples.end(), st->Samples.begin(),
-                     [](std::int16_t v) { return static_cast<float>(v) * (1.0F / 32768); });
+      deliver();
       pa_stream_drop(s);
-      st->Link->Events().Samples(st->Side, st->Samples, st->Weights, AgeOf(s, st->ResumedAt));
+      st->Link->Events().Hole(st->Side, bytes / frameBytes);
       continue;
     }
+    const std::span samples(static_cast<const std::int16_t*>(data), bytes / frameBytes * channels);
+    const std::size_t at = st->Samples.size();
+    st->Samples.resize(at + samples.size());
+    std::transform(samples.begin(), samples.end(),
+                   st->Samples.begin() + static_cast<std::ptrdiff_t>(at),
+                   [](std::int16_t v) { return static_cast<float>(v) * (1.0F / 32768); });
     pa_stream_drop(s);
+    if (st->Samples.size() >= fragment) {
+      deliver();
+    }
   }
+  deliver();
 }
 
 }  // namespace

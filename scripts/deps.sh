@@ -8,10 +8,11 @@
 # git: the format check lists the repository's files with it.
 # libsystemd-dev: sd-bus, for the automatic recorder's desktop notifications.
 RECMON_BUILD_PACKAGES="cmake ninja-build g++ pkg-config dpkg-dev file git libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev libxcb1-dev libxcb-damage0-dev libxcb-randr0-dev libxkbcommon-dev clang-format libpulse-dev libsndfile1-dev libsystemd-dev locales"
-# A private sound server, tones and file checks for the recorder's
-# end-to-end tests, its demo and its benchmark; a private session bus for the
-# automatic recorder's notifications.
-RECMON_SOUND_PACKAGES="pulseaudio pulseaudio-utils sox dbus-daemon"
+# Private sound servers (PulseAudio, and PipeWire with its PulseAudio
+# service, its session manager and a session bus), tones and file checks for
+# the recorder's end-to-end tests, its demo and its benchmark; a private
+# session bus for the automatic recorder's notifications.
+RECMON_SOUND_PACKAGES="pulseaudio pulseaudio-utils sox pipewire pipewire-bin pipewire-pulse wireplumber dbus dbus-daemon"
 # Speech for the recording demo.
 RECMON_SPEECH_PACKAGES="espeak-ng"
 # clang's libFuzzer and sanitizer runtimes, for scripts/fuzz.

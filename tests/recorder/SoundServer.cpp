@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -48,12 +49,35 @@ TSoundServer::TSoundServer(const std::string& folder, bool keepOutputsBusy) : Fo
 }
 
 void TSoundServer::KeepOutputsBusy() {
-  for (const char* sink : {"others", "micfeed"}) {
-    Keepers_.push_back(std::make_unique<TChildProcess>(
-        "/usr/bin/pacat",
-        std::vector<std::string>{"--playback", std::string("--device=") + sink, "--latency-msec=20",
-                                 "--format=s16le", "--rate=48000", "--channels=1", "/dev/zero"}));
+  for (const char* sink : {"others", "micfeed", "headset"}) {
+    KeepBusy(sink);
   }
+}
+
+void TSoundServer::KeepBusy(const std::string& sink) {
+  // PipeWire's null outputs keep time by themselves; more streams only load
+  // a graph that on two shared cores may then fall behind the clock.
+  if (OnPipeWire()) {
+    return;
+  }
+  Keepers_.push_back(std::make_unique<TChildProcess>(
+      "/usr/bin/pacat",
+      std::vector<std::string>{"--playback", "--device=" + sink, "--latency-msec=20",
+                               "--format=s16le", "--rate=48000", "--channels=1", "/dev/zero"}));
+}
+
+void TSoundServer::UnplugHeadset() {
+  std::istringstream lines(Pactl({"list", "short", "modules"}));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("sink_name=headset") != std::string::npos) {
+      Pactl({"unload-module", line.substr(0, line.find('\t'))});
+    }
+  }
+}
+
+void TSoundServer::PlugInHeadset() {
+  Pactl({"load-module", "module-null-sink", "sink_name=headset", "channels=2", "rate=48000"});
+  KeepBusy("headset");
 }
 
 void TSoundServer::WaitForServer() {
@@ -77,6 +101,7 @@ void TSoundServer::StartPulseAudio() {
       << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << socket << "\n"
       << "load-module module-null-sink sink_name=others channels=2 rate=48000\n"
       << "load-module module-null-sink sink_name=micfeed channels=1 rate=48000\n"
+      << "load-module module-null-sink sink_name=headset channels=2 rate=48000\n"
       << "load-module module-remap-source source_name=mic master=micfeed.monitor channels=1\n"
       << "set-default-sink others\n"
       << "set-default-source mic\n";
@@ -124,6 +149,8 @@ void TSoundServer::StartPipeWirePulse() {
        {std::vector<std::string>{"module-null-sink", "sink_name=others", "channels=2",
                                  "rate=48000"},
         std::vector<std::string>{"module-null-sink", "sink_name=micfeed", "channels=1",
+                                 "rate=48000"},
+        std::vector<std::string>{"module-null-sink", "sink_name=headset", "channels=2",
                                  "rate=48000"},
         std::vector<std::string>{"module-remap-source", "source_name=mic", "master=micfeed.monitor",
                                  "channels=1"}}) {
@@ -176,11 +203,12 @@ void TSoundServer::Restart() {
   KeepOutputsBusy();
 }
 
-void Pactl(const std::vector<std::string>& args) {
+std::string Pactl(const std::vector<std::string>& args) {
   const TRun run = RunToEnd("/usr/bin/pactl", args);
   if (run.Status != 0) {
     throw std::runtime_error("pactl failed: " + run.Err);
   }
+  return run.Out;
 }
 
 void MakeTone(const std::string& path, int channels, double hz, double seconds) {

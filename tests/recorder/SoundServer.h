@@ -4,7 +4,8 @@
 // in the test's own folders, reached through PULSE_SERVER by every program
 // the test starts, and stopped with the test. Its default output "others"
 // plays the other parties; what is played into "micfeed" comes out of the
-// default source "mic", the microphone.
+// default source "mic", the microphone; a second output, "headset", is
+// there to be switched to, unplugged and plugged in again.
 //
 // PulseAudio by default; with RECMON_TEST_SOUND_SERVER=pipewire, PipeWire
 // with its PulseAudio service (and a private session bus, which PipeWire and
@@ -30,6 +31,9 @@ class TSoundServer final {
 
   // Ends the server at once, as a crash would; its clients' streams end with it.
   void Kill();
+  // Takes the "headset" output away, and brings it back (kept busy again).
+  void UnplugHeadset();
+  void PlugInHeadset();
   // Starts it again after Kill with the same outputs, source and defaults,
   // as a service manager restarts a crashed server. A freshly started
   // PulseAudio null output plays nothing for up to two seconds.
@@ -41,6 +45,7 @@ class TSoundServer final {
   void StartPipeWirePulse();
   void WaitForServer();
   void KeepOutputsBusy();
+  void KeepBusy(const std::string& sink);
 
   std::string Folder_;
   // The server last: it goes first when stopped, its helpers after it.
@@ -60,8 +65,8 @@ struct TRun {
 };
 TRun RunToEnd(const std::string& program, const std::vector<std::string>& args);
 
-// pactl with `args` against the test's server; raises when it fails.
-void Pactl(const std::vector<std::string>& args);
+// pactl with `args` against the test's server; its output. Raises when it fails.
+std::string Pactl(const std::vector<std::string>& args);
 
 // Writes a tone file with sox: `seconds` of `hz` at half full scale.
 void MakeTone(const std::string& path, int channels, double hz, double seconds);

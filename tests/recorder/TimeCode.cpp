@@ -95,11 +95,12 @@ std::vector<TPiece> ReadTimeCode(const std::string& file, int channel) {
   return stretches;
 }
 
-double SilentSeconds(const std::string& file, int channel) {
+double SilentSeconds(const std::string& file, int channel, double from, double to) {
   const std::vector<float> samples = Samples(file);
-  const std::size_t frames = samples.size() / 2;
+  const std::size_t frames = std::min(samples.size() / 2, static_cast<std::size_t>(to * kRate));
   std::size_t silent = 0;
-  for (std::size_t start = 0; start + kBlock <= frames; start += kBlock) {
+  for (std::size_t start = static_cast<std::size_t>(from * kRate); start + kBlock <= frames;
+       start += kBlock) {
     bool quiet[2] = {true, true};
     for (std::size_t i = start; i < start + kBlock; ++i) {
       for (int c = 0; c < 2; ++c) {
@@ -112,29 +113,39 @@ double SilentSeconds(const std::string& file, int channel) {
   return static_cast<double>(silent) / kRate;
 }
 
-double Misalignment(const std::vector<TPiece>& left, const std::vector<TPiece>& right) {
-  double worst = 0;
-  for (std::size_t i = 0; i < std::min(left.size(), right.size()); ++i) {
-    if (left[i].Kind == TPiece::Audio && right[i].Kind == TPiece::Audio) {
-      worst = std::max(worst, std::abs(left[i].Offset - right[i].Offset));
-    }
+namespace {
+
+double Median(std::vector<double> values) {
+  if (values.empty()) {
+    return NAN;
   }
-  return worst;
+  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2),
+                   values.end());
+  return values[values.size() / 2];
 }
 
-double Stray(const std::vector<TPiece>& channel, double from, double to) {
-  double first = NAN;
-  double worst = 0;
+}  // namespace
+
+double OffsetIn(const std::vector<TPiece>& channel, double from, double to) {
+  std::vector<double> offsets;
   for (const TPiece& s : channel) {
-    if (s.Kind != TPiece::Audio || s.FileTime < from || s.FileTime >= to) {
-      continue;
+    if (s.Kind == TPiece::Audio && s.FileTime >= from && s.FileTime < to) {
+      offsets.push_back(s.Offset);
     }
-    if (std::isnan(first)) {
-      first = s.Offset;
-    }
-    worst = std::max(worst, std::abs(s.Offset - first));
   }
-  return worst;
+  return Median(offsets);
+}
+
+double ApartIn(const std::vector<TPiece>& left, const std::vector<TPiece>& right, double from,
+               double to) {
+  std::vector<double> apart;
+  for (std::size_t i = 0; i < std::min(left.size(), right.size()); ++i) {
+    if (left[i].Kind == TPiece::Audio && right[i].Kind == TPiece::Audio &&
+        left[i].FileTime >= from && left[i].FileTime < to) {
+      apart.push_back(left[i].Offset - right[i].Offset);
+    }
+  }
+  return Median(apart);
 }
 
 bool InOrder(const std::vector<TPiece>& channel) {
@@ -152,11 +163,11 @@ bool InOrder(const std::vector<TPiece>& channel) {
   return true;
 }
 
-double LongestGap(const std::vector<TPiece>& channel, double from) {
+double LongestGap(const std::vector<TPiece>& channel, double from, double to) {
   double longest = 0;
   double run = 0;
   for (const TPiece& s : channel) {
-    if (s.FileTime < from) {
+    if (s.FileTime < from || s.FileTime >= to) {
       continue;
     }
     run = s.Kind == TPiece::Audio ? 0 : run + 0.1;

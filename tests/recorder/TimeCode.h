@@ -36,22 +36,26 @@ struct TPiece {
 // Every 0.1 s of channel `channel` (0 left, 1 right) of a 16-bit stereo file.
 std::vector<TPiece> ReadTimeCode(const std::string& file, int channel);
 
-// Seconds of the file in which `channel` holds silence (in 10 ms blocks);
-// both channels: -1.
-double SilentSeconds(const std::string& file, int channel);
+// Seconds of [from, to) of the file in which `channel` holds silence (in
+// 10 ms blocks); either channel: -1.
+double SilentSeconds(const std::string& file, int channel, double from = 0, double to = 1e9);
 
-// The largest difference between the two channels' offsets where both hold
-// audio at the same moment.
-double Misalignment(const std::vector<TPiece>& left, const std::vector<TPiece>& right);
+// The offset of a channel's audio in [from, to) of the file (the median of
+// its stretches); NAN when it holds none there. Comparing it before and after
+// an event shows whether audio stayed where the clock put it. (A loaded
+// machine can make PipeWire drop a quantum of a stream now and then, without
+// a word to its client; comparisons are made close to the events.)
+double OffsetIn(const std::vector<TPiece>& channel, double from, double to);
 
-// How far the offsets of audio stretches in [from, to) of the file stray from
-// the first one there: 0 when the audio stays where the clock put it.
-double Stray(const std::vector<TPiece>& channel, double from, double to);
+// How far apart the two channels are in [from, to) (the median where both hold
+// audio); NAN when they never do at the same moment.
+double ApartIn(const std::vector<TPiece>& left, const std::vector<TPiece>& right, double from,
+               double to);
 
 // Whether the played moments only ever grow: nothing repeated or reordered.
 bool InOrder(const std::vector<TPiece>& channel);
 
-// The longest run of stretches that are not audio, in seconds, starting at or after `from`.
-double LongestGap(const std::vector<TPiece>& channel, double from);
+// The longest run of stretches that are not audio within [from, to) of the file, in seconds.
+double LongestGap(const std::vector<TPiece>& channel, double from, double to = 1e9);
 
 }  // namespace recmon::test
