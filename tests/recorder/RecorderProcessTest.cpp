@@ -364,7 +364,11 @@ TEST_F(RecorderProcessTest, FollowsTheDefaultOutputWhenItChangesAndCountsTheGap)
   EXPECT_TRUE(test::InOrder(theirs));
   const auto last = Record();
   ASSERT_TRUE(last);
-  EXPECT_NEAR(Seconds(last->BytesDropped2), test::SilentSeconds(file, 1), 0.1)
+  // The silence in the file also holds the call's own hiccup as its stream
+  // moves, which the recorder cannot see and rightly does not count; on
+  // PipeWire under load that reaches a tenth of a second.
+  EXPECT_NEAR(Seconds(last->BytesDropped2), test::SilentSeconds(file, 1),
+              test::OnPipeWire() ? 0.15 : 0.1)
       << "the gap is counted as it is in the file";
 }
 
