@@ -236,16 +236,35 @@ void TSidePairer::EndWatch(TSideState& s, std::optional<TFramePos> common) {
     s.FirstAudio = w.Start;
   }
   if (w.Fresh) {
-    // A new stream: it goes where its lag says, at the side's usual lag (or
-    // at the clock, for a side not placed before).
-    if (!s.Baseline) {
-      s.Baseline = std::abs(deviation) > Tuning_.Tolerance ? 0 : deviation;
-    }
-    if (deviation > Tuning_.Tolerance) {
-      InsertSilence(s, w.Start, deviation, counted);
-    } else if (deviation < -Tuning_.Tolerance) {
+    // A new stream goes where the server's timing says its audio was
+    // captured, as the side's audio before it did (or at the clock, for a
+    // side not placed before): two streams of one server may deliver with
+    // delays of their own (PipeWire gives each its own quantum, again after
+    // a restart), and placed by arrival the sides would stand that far
+    // apart. Without that timing it goes where its lag says, at the side's
+    // usual lag.
+    // The server's timing is trusted where it is plausible: audio at most
+    // a second old, never from the future (PipeWire now and then reports
+    // a stream's latency far off just after it connects).
+    const auto plausible = [this](TFramePos lag, TFramePos excess) {
+      return lag - excess >= -Tuning_.Tolerance && lag - excess <= kSampleRate;
+    };
+    const bool byCapture =
+        w.MinExcess && plausible(w.MinLag, *w.MinExcess) &&
+        (s.Baseline ? s.LastExcess && plausible(*s.Baseline, *s.LastExcess) : true);
+    TFramePos shift = byCapture ? *w.MinExcess - s.LastExcess.value_or(0) : deviation;
+    if (std::abs(shift) <= Tuning_.Tolerance) {
+      shift = 0;
+    } else if (shift > 0) {
+      InsertSilence(s, w.Start, shift, counted);
+    } else {
       // It delivered older audio first.
-      Remove(s, w.Start, std::min(-deviation, s.Placed - w.Start));
+      shift = -std::min(-shift, s.Placed - w.Start);
+      Remove(s, w.Start, -shift);
+    }
+    s.Baseline = w.MinLag - shift;
+    if (byCapture) {
+      s.LastExcess = *w.MinExcess - shift;
     }
     return;
   }

@@ -459,8 +459,10 @@ TEST_F(RecorderProcessTest, TheServerRestartingCostsOnlyTheTimeItWasGone) {
   const auto mine = test::ReadTimeCode(file, 0);
   const auto theirs = test::ReadTimeCode(file, 1);
   const double length = static_cast<double>(theirs.size()) / 10;
+  // PipeWire's timing for a stream just connected is now and then far off;
+  // the new streams are then placed by arrival, as close as its quanta allow.
   EXPECT_NEAR(test::ApartIn(mine, theirs, 2, 2.8), test::ApartIn(mine, theirs, length - 2, length),
-              KeptTogether())
+              test::OnPipeWire() ? 0.05 : KeptTogether())
       << "the sides together again after the restart";
   EXPECT_TRUE(test::InOrder(theirs));
   EXPECT_FALSE(std::isnan(test::OffsetIn(theirs, length - 1.5, length)))
