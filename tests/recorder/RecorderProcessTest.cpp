@@ -500,8 +500,9 @@ TEST_F(RecorderProcessTest, HeldUpForThreeAndTwentySecondsTheTimelineHolds) {
   // PipeWire hands over what it kept for a held-up stream (after 20 s nearly
   // all it can, 4 MB), it drops pieces of a quantum or two of each stream
   // now and then, a little differently for each, without a word to its
-  // client (seen after 3 s too): there the sides are held to within 50 ms,
-  // which no loss the recorder could see or mend comes near.
+  // client (seen after 3 s too): there the sides are held to within 50 ms
+  // and each to its place within 100 ms, which no loss the recorder could
+  // see or mend comes near.
   for (const auto& [stopped, resumed] : {std::pair{3.0, 6.0}, std::pair{10.0, 30.0}}) {
     SCOPED_TRACE("held up at " + std::to_string(stopped) + " s");
     const bool pipeWire = test::OnPipeWire();
@@ -511,7 +512,7 @@ TEST_F(RecorderProcessTest, HeldUpForThreeAndTwentySecondsTheTimelineHolds) {
         << "the sides stay together";
     for (const auto* side : {&mine, &theirs}) {
       EXPECT_NEAR(test::OffsetIn(*side, stopped - 1, stopped - 0.2),
-                  test::OffsetIn(*side, resumed + 0.5, resumed + 1.5), pipeWire ? 0.05 : 0.03)
+                  test::OffsetIn(*side, resumed + 0.5, resumed + 1.5), pipeWire ? 0.1 : 0.03)
           << "at the place the clock says";
     }
   }
