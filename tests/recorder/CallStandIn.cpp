@@ -58,13 +58,13 @@ void OnState(pa_stream*, void*) {
 }
 
 pa_stream* Open(bool capture) {
-  const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kRate, 1};
-  pa_stream* s = pa_stream_new(Context, capture ? "Microphone" : "Call", &spec, nullptr);
+  const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kRate, 1};
+  pa_stream* s = pa_stream_new(Context, capture ? "Microphone" : "Call", &format, nullptr);
   pa_stream_set_state_callback(s, OnState, nullptr);
   pa_buffer_attr attr{};
   attr.maxlength = attr.tlength = attr.prebuf = attr.minreq = attr.fragsize =
       static_cast<std::uint32_t>(-1);
-  const std::uint32_t latency = static_cast<std::uint32_t>(pa_usec_to_bytes(20000, &spec));
+  const std::uint32_t latency = static_cast<std::uint32_t>(pa_usec_to_bytes(20000, &format));
   if (capture) {
     attr.fragsize = latency;
     pa_stream_set_read_callback(s, OnRead, nullptr);
